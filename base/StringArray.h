@@ -1,0 +1,63 @@
+// A growable array of boundary strings with the layout that a host built with the platform's
+// class library reads: a vtable pointer, then data pointer, size, capacity and grow-by.
+// The host only ever reads the layout (data[i] for i < size); it never calls the virtuals.
+#pragma once
+#include <cstdint>
+
+#include "String.h"
+
+namespace kit {
+
+class StringArray {
+public:
+    StringArray() = default;
+    StringArray(const StringArray&) = delete;
+    StringArray& operator=(const StringArray&) = delete;
+    virtual ~StringArray();
+
+    int GetSize() const { return m_size; }
+    const String& operator[](int index) const { return m_data[index]; }
+    String& operator[](int index) { return m_data[index]; }
+    const String* begin() const { return m_data; }
+    const String* end() const { return m_data + m_size; }
+
+    int Add(const String& value);  // returns the new element's index
+    void RemoveAll();
+
+private:
+    void Grow(std::int32_t needed);
+
+    String* m_data = nullptr;
+    std::int32_t m_size = 0;
+    std::int32_t m_capacity = 0;
+    std::int32_t m_growBy = 0;  // 0: grow geometrically
+
+    friend struct StringArrayLayout;
+};
+
+// Field offsets, checked at compile time where the layout crosses the boundary.
+struct StringArrayLayout {
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+#endif
+    static constexpr std::size_t data = offsetof(StringArray, m_data);
+    static constexpr std::size_t size = offsetof(StringArray, m_size);
+    static constexpr std::size_t capacity = offsetof(StringArray, m_capacity);
+    static constexpr std::size_t growBy = offsetof(StringArray, m_growBy);
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+};
+
+#ifdef _WIN32
+static_assert(sizeof(StringArray) == 20, "vtable pointer + data, size, capacity, grow-by");
+static_assert(StringArrayLayout::data == 4 && StringArrayLayout::size == 8 &&
+              StringArrayLayout::capacity == 12 && StringArrayLayout::growBy == 16);
+#else
+static_assert(StringArrayLayout::data == sizeof(void*) && StringArrayLayout::size > StringArrayLayout::data &&
+              StringArrayLayout::capacity == StringArrayLayout::size + 4 &&
+              StringArrayLayout::growBy == StringArrayLayout::capacity + 4);
+#endif
+
+}  // namespace kit

@@ -1,0 +1,124 @@
+// Owners for Windows handles: one template over the close function, one alias per handle kind.
+// A member's type tells whether it frees something; non-owning handles stay raw.
+#pragma once
+#ifdef _WIN32
+#include <windows.h>
+
+#include <utility>
+
+namespace kit {
+
+// Traits: `Handle` type, `Empty()` (the value that owns nothing) and `Close(Handle)`.
+template <class Traits>
+class Unique {
+public:
+    using Handle = typename Traits::Handle;
+
+    Unique() = default;
+    explicit Unique(Handle handle) : m_handle(handle) {}
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
+    Unique(Unique&& other) noexcept : m_handle(other.release()) {}
+    Unique& operator=(Unique&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    ~Unique() { reset(); }
+
+    Handle get() const { return m_handle; }
+    explicit operator bool() const { return m_handle != Traits::Empty(); }
+    Handle release() { return std::exchange(m_handle, Traits::Empty()); }
+    void reset(Handle handle = Traits::Empty()) {
+        Handle old = std::exchange(m_handle, handle);
+        if (old != Traits::Empty()) Traits::Close(old);
+    }
+    Handle* put() {  // for out-parameters of create calls
+        reset();
+        return &m_handle;
+    }
+
+private:
+    Handle m_handle = Traits::Empty();
+};
+
+template <class H, auto CloseFn>
+struct NullTraits {
+    using Handle = H;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle h) { CloseFn(h); }
+};
+
+template <auto CloseFn>
+struct InvalidTraits {
+    using Handle = HANDLE;
+    static Handle Empty() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { CloseFn(h); }
+};
+
+namespace detail {
+inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
+inline void UnloadModule(HMODULE h) { ::FreeLibrary(h); }
+inline void DestroyWindowHandle(HWND h) { ::DestroyWindow(h); }
+inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
+inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
+inline void DestroyMenuHandle(HMENU h) { ::DestroyMenu(h); }
+inline void CloseFindHandle(HANDLE h) { ::FindClose(h); }
+}  // namespace detail
+
+using UniqueHandle = Unique<NullTraits<HANDLE, detail::CloseKernelHandle>>;  // null when empty
+using UniqueFile = Unique<InvalidTraits<detail::CloseKernelHandle>>;         // INVALID_HANDLE_VALUE when empty
+using UniqueFind = Unique<InvalidTraits<detail::CloseFindHandle>>;
+using UniqueModule = Unique<NullTraits<HMODULE, detail::UnloadModule>>;
+using UniqueWindow = Unique<NullTraits<HWND, detail::DestroyWindowHandle>>;
+using UniqueMenu = Unique<NullTraits<HMENU, detail::DestroyMenuHandle>>;
+using UniqueIcon = Unique<NullTraits<HICON, detail::DestroyIconHandle>>;
+template <class Gdi>
+using UniqueGdi = Unique<NullTraits<Gdi, detail::DeleteGdiObject>>;
+using UniqueFont = UniqueGdi<HFONT>;
+using UniqueBrush = UniqueGdi<HBRUSH>;
+using UniqueBitmap = UniqueGdi<HBITMAP>;
+using UniqueRegion = UniqueGdi<HRGN>;
+using UniquePen = UniqueGdi<HPEN>;
+
+// Puts the previously selected object back when the scope ends.
+class SelectGuard {
+public:
+    SelectGuard(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(::SelectObject(dc, object)) {}
+    SelectGuard(const SelectGuard&) = delete;
+    SelectGuard& operator=(const SelectGuard&) = delete;
+    ~SelectGuard() {
+        if (m_old) ::SelectObject(m_dc, m_old);
+    }
+
+private:
+    HDC m_dc;
+    HGDIOBJ m_old;
+};
+
+// A critical section with a scoped lock (the win32 thread model has no std::mutex).
+class CriticalSection {
+public:
+    CriticalSection() { ::InitializeCriticalSection(&m_section); }
+    CriticalSection(const CriticalSection&) = delete;
+    CriticalSection& operator=(const CriticalSection&) = delete;
+    ~CriticalSection() { ::DeleteCriticalSection(&m_section); }
+    void Enter() { ::EnterCriticalSection(&m_section); }
+    void Leave() { ::LeaveCriticalSection(&m_section); }
+
+private:
+    CRITICAL_SECTION m_section;
+};
+
+class Lock {
+public:
+    explicit Lock(CriticalSection& section) : m_section(section) { m_section.Enter(); }
+    Lock(const Lock&) = delete;
+    Lock& operator=(const Lock&) = delete;
+    ~Lock() { m_section.Leave(); }
+
+private:
+    CriticalSection& m_section;
+};
+
+}  // namespace kit
+#endif

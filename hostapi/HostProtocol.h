@@ -1,0 +1,109 @@
+// What crosses the boundary between the host program and our plug-ins: the records that exports
+// fill or read, the host messages, and the key/value list of the statistics. Every record is a
+// plain layout of 32-bit fields; the checks below pin each size and offset.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "base/String.h"
+#include "base/StringArray.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace host {
+
+#ifdef _WIN32
+using WindowHandle = HWND;
+#else
+using WindowHandle = void*;
+#endif
+
+enum PluginKind : std::int32_t {
+    PluginKindProvider = 1,
+    PluginKindAction = 3,
+    PluginKindStatsWindow = 4,
+};
+
+struct PluginInfo {
+    std::int32_t kind;
+    const char* name;
+    const char* version;
+    const char* author;
+    const char* providerTitle;
+    const char* providerId;
+};
+
+struct ServerMenuItem {
+    std::int32_t id;
+    const char* text;
+};
+
+struct StatsRequest {
+    WindowHandle hostWindow;
+    kit::String* contractCode;
+    kit::String* password;
+    kit::String* serverBaseUrl;
+    std::uint8_t useProxy;
+    std::uint8_t directConnection;
+    std::uint8_t padding[2];
+    kit::String* spareText;
+    kit::String* proxyName;
+    kit::String* proxyPassword;
+    std::uint32_t spareValue;
+    std::int32_t serverIndex;
+};
+
+enum StatsResult : std::int32_t {
+    StatsNotRecognised = 0,
+    StatsDelivered = 1,
+    StatsServiceErrorPage = 5,
+    StatsHttpFailure = 6,
+    StatsInvalidCertificateAuthority = 8,
+    StatsNoConnection = 9,
+    StatsLoginRefused = 10,
+};
+
+// Two parallel arrays of equal length: keys[i] belongs to values[i].
+struct StatsValueList {
+    kit::StringArray keys;
+    kit::StringArray values;
+};
+
+// Host messages: WM_APP plus a small number, always sent synchronously to the host window.
+enum HostMessage : std::uint32_t {
+    WM_HOST_LOG_LINE = 0x8002,          // wParam: kit::String* line
+    WM_HOST_STATS_LIST = 0x8003,        // wParam: StatsValueList*
+    WM_HOST_USER_ERROR = 0x8005,        // wParam: kit::String* text for the user
+    WM_HOST_TRAY_TEXT = 0x8007,         // wParam: kit::String* tray summary
+    WM_HOST_GET_VALUE = 0x8008,         // wParam: kit::String* key, lParam: kit::String* out
+    WM_HOST_GET_FLAG = 0x8009,          // wParam: kit::String* option, lParam: byte out
+    WM_HOST_READ_INI_STRING = 0x8019,   // wParam: HostIniRequest*, lParam: kit::String* out
+    WM_HOST_WRITE_INI_STRING = 0x801A,  // wParam: HostIniRequest*
+    WM_HOST_READ_INI_INT = 0x801B,      // wParam: HostIniIntRequest*, lParam: int* out
+    WM_HOST_WRITE_INI_INT = 0x801C,     // wParam: HostIniIntRequest*
+};
+
+#ifdef _WIN32
+static_assert(sizeof(PluginInfo) == 24);
+static_assert(offsetof(PluginInfo, kind) == 0 && offsetof(PluginInfo, name) == 4 &&
+              offsetof(PluginInfo, version) == 8 && offsetof(PluginInfo, author) == 12 &&
+              offsetof(PluginInfo, providerTitle) == 16 && offsetof(PluginInfo, providerId) == 20);
+static_assert(sizeof(ServerMenuItem) == 8);
+static_assert(offsetof(ServerMenuItem, id) == 0 && offsetof(ServerMenuItem, text) == 4);
+static_assert(sizeof(StatsRequest) == 40);
+static_assert(offsetof(StatsRequest, hostWindow) == 0 && offsetof(StatsRequest, contractCode) == 4 &&
+              offsetof(StatsRequest, password) == 8 && offsetof(StatsRequest, serverBaseUrl) == 12 &&
+              offsetof(StatsRequest, useProxy) == 16 && offsetof(StatsRequest, directConnection) == 17 &&
+              offsetof(StatsRequest, spareText) == 20 && offsetof(StatsRequest, proxyName) == 24 &&
+              offsetof(StatsRequest, proxyPassword) == 28 && offsetof(StatsRequest, spareValue) == 32 &&
+              offsetof(StatsRequest, serverIndex) == 36);
+static_assert(sizeof(StatsValueList) == 40);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(offsetof(StatsValueList, keys) == 0 && offsetof(StatsValueList, values) == 20);
+#pragma GCC diagnostic pop
+#endif
+
+}  // namespace host

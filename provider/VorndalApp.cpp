@@ -1,0 +1,5 @@
+#include "provider/VorndalApp.h"
+
+CvorndalApp theApp;
+
+CvorndalApp::~CvorndalApp() = default;

@@ -1,0 +1,26 @@
+#!/bin/sh
+# Installs what the build and the tests need on Debian 12, and nothing when it is all present:
+# the mingw-w64 i686 cross compilers, 32-bit Wine (i386 multiarch), Xvfb, the header-only
+# libraries, CMake, OpenSSL, Python and clang with its sanitizer and fuzzer runtimes.
+set -e
+packages="g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb
+rapidjson-dev doctest-dev cmake make openssl python3 clang libclang-rt-14-dev"
+
+missing=""
+for p in $packages; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  case "$status" in
+    *"install ok installed"*) ;;
+    *) missing="$missing $p" ;;
+  esac
+done
+[ -z "$missing" ] && exit 0
+
+echo "setup: installing$missing"
+if [ "$(id -u)" -eq 0 ]; then sudo=""; else sudo="sudo"; fi
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $sudo dpkg --add-architecture i386
+fi
+$sudo apt-get update -qq
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+echo "setup: done"

@@ -1,0 +1,60 @@
+// The stand-in for the host program: a host window on a user-interface thread of its own that
+// answers the host messages the way the real host is expected to, and records what it received.
+// Tests and the demo run plug-in exports on that thread (RunOnUiThread), as the real host does,
+// so messages a plug-in sends or posts arrive exactly as they would in the host.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/Unique.h"
+
+namespace hoststub {
+
+using StatsPairs = std::vector<std::pair<std::string, std::string>>;
+
+class StandInHost {
+public:
+    StandInHost();
+    ~StandInHost();
+    StandInHost(const StandInHost&) = delete;
+    StandInHost& operator=(const StandInHost&) = delete;
+
+    HWND window() const { return m_window; }
+    DWORD uiThreadId() const { return m_threadId; }
+
+    // Runs `work` on the host's user-interface thread and waits for it; rethrows what it throws.
+    void RunOnUiThread(const std::function<void()>& work);
+    // Lets the user-interface thread's message loop run for a while (posted replies arrive).
+    void PumpFor(DWORD milliseconds);
+
+    // What the host received (copies, kept by the host as the real one would).
+    std::vector<std::string> logLines() const;
+    std::vector<std::string> userErrors() const;
+    std::vector<StatsPairs> statsLists() const;
+    void ClearRecords();
+
+    // The current statistics, from which WM_HOST_GET_VALUE is answered.
+    void SetValue(const std::string& key, const std::string& value);
+
+private:
+    static DWORD WINAPI ThreadMain(void* self);
+    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND m_window = nullptr;
+    DWORD m_threadId = 0;
+    kit::UniqueHandle m_thread;
+    kit::UniqueHandle m_ready;
+    mutable kit::CriticalSection m_lock;
+    std::vector<std::string> m_log;
+    std::vector<std::string> m_errors;
+    std::vector<StatsPairs> m_lists;
+    std::map<std::string, std::string> m_values;
+};
+
+}  // namespace hoststub
