@@ -1,0 +1,341 @@
+// The HTTP client object: internet settings, an optional proxy account, request headers and
+// parameters, the multipart boundary it prepares at construction, and the GET road (internet
+// session, connection, request, headers, sending) that hands every handle it opened over to the
+// response. Each GET opens its own session and connection; after a failure every handle opened
+// for the request is closed again and the client is ready for the next request.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "httpclient/ArgumentChecks.h"
+#include "httpclient/HttpClientMap.h"
+#include "httpclient/HttpOwners.h"
+#include "httpclient/HttpResponse.h"
+#include "httpclient/HttpTool.h"
+#include "httpclient/HttpUrlAnalyzer.h"
+
+namespace Tarvo {
+
+template <class TTool, class TEncoder>
+class CHttpClientT {
+public:
+    using Response = CHttpResponseT<TTool>;
+    using Map = CHttpClientMapT<TTool>;
+    using UrlAnalyzer = CHttpUrlAnalyzerT<TTool>;
+
+    static constexpr const char* kDefaultUserAgent = "Tarvo HTTP Client Class";
+    static constexpr DWORD kGetFlagsCached =
+        INTERNET_FLAG_KEEP_CONNECTION | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NO_UI;
+    static constexpr DWORD kGetFlagsUncached =
+        kGetFlagsCached | INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+
+    // Never throws for want of a boundary: without one, boundary and content type stay null.
+    CHttpClientT() noexcept : m_szBoundary(TTool::CreateUploadBoundary()) {
+        if (m_szBoundary) {
+            static const char kPrefix[] = "multipart/form-data; boundary=";
+            size_t length = std::strlen(m_szBoundary.get());
+            m_szMultipartContentType.reset(static_cast<char*>(std::malloc(length + sizeof(kPrefix))));
+            if (m_szMultipartContentType) {
+                std::memcpy(m_szMultipartContentType.get(), kPrefix, sizeof(kPrefix) - 1);
+                std::memcpy(m_szMultipartContentType.get() + sizeof(kPrefix) - 1, m_szBoundary.get(), length + 1);
+            } else {
+                m_szBoundary.reset();
+            }
+        }
+        m_szEncodedBoundary = m_szBoundary.get();
+    }
+    CHttpClientT(const CHttpClientT&) = delete;
+    CHttpClientT& operator=(const CHttpClientT&) = delete;
+    virtual ~CHttpClientT() { ReleasePostContext(); }
+
+    // All five are stored for the next internet session, or none of them when it throws.
+    void SetInternetOptions(const char* szUserAgent, DWORD dwAccessType, const char* szProxyName,
+                            const char* szProxyBypass, DWORD dwFlags) {
+        SettingText agent(m_szUserAgent, szUserAgent);
+        SettingText proxy(m_szProxyName, szProxyName);
+        SettingText bypass(m_szProxyBypass, szProxyBypass);
+        agent.Commit();
+        proxy.Commit();
+        bypass.Commit();
+        m_dwAccessType = dwAccessType;
+        m_dwFlags = dwFlags;
+    }
+
+    // A null user name clears the account (the password is not looked at).
+    void SetProxyAccount(const char* szUserName, const char* szPassword) {
+        if (!szUserName) {
+            m_szProxyUserName.reset();
+            m_szProxyPassword.reset();
+            return;
+        }
+        const auto checks = Checks("SetProxyAccount");
+        if (!*szUserName) checks.Refuse("szUserName", detail::kEmptyEnding);
+        checks.Text(szPassword, "szPassword");
+        SettingText user(m_szProxyUserName, szUserName);
+        SettingText password(m_szProxyPassword, szPassword);
+        user.Commit();
+        password.Commit();
+    }
+
+    // Sent with every later request; a name added twice is sent twice.
+    void AddHeader(const char* szName, const char* szValue) {
+        const auto checks = Checks("AddHeader");
+        checks.Text(szName, "szName");
+        checks.Text(szValue, "szValue");
+        m_mapHeader.Add(szName, szValue, 0);
+    }
+
+    // A request parameter (flags HTTPCLIENT_PARAM_*); a GET sends the parameters in its URL.
+    void AddParam(const char* szName, const char* szValue, DWORD dwFlags = 0) {
+        Checks("AddParam").Text(szName, "szName");
+        m_mapParam.Add(szName, szValue, dwFlags);
+    }
+
+    // A new response that the caller deletes; never null, every failure throws.
+    Response* SendGetRequest(const char* szUrl, bool bUseCache) {
+        return _RequestGet(nullptr, nullptr, szUrl, bUseCache ? kGetFlagsCached : kGetFlagsUncached, nullptr,
+                           nullptr, nullptr);
+    }
+
+    // Continues a POST/upload context; none is active after a GET.
+    Response* ProceedRequest([[maybe_unused]] DWORD cbDesired) {
+        if (!_PostContextActive()) TTool::RaiseClientError(HTTPCLIENT_ERR_POST_NOT_STARTED);
+        return nullptr;
+    }
+
+    // Ends an unfinished POST/upload context and closes the handles it owns; else nothing.
+    void ReleasePostContext() noexcept {}
+
+protected:
+    // The request engine of the GET road. Handles given by the caller are used, never closed here
+    // and not handed to the response; those the request opens go to the response.
+    Response* _RequestGet(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl, DWORD dwFlags,
+                          const char* szReferer, const char* szUsrName, const char* szUsrPwd) {
+        ReleasePostContext();
+        try {
+            // Declared in this order, so a failure closes the request, then the connection, then the session.
+            UniqueInternetHandle ownInternet;
+            UniqueInternetHandle ownConnection;
+            UniqueInternetHandle request;
+            if (!hInternet) {
+                ownInternet.reset(_OpenInternet());
+                hInternet = ownInternet.get();
+            }
+            if (!hConnection) {
+                ownConnection.reset(OpenConnection(hInternet, szUrl, szUsrName, szUsrPwd));
+                hConnection = ownConnection.get();
+            }
+            {
+                HeapText getUrl;
+                if (!m_mapParam.Empty()) {
+                    getUrl.reset(_Allocate(TTool::CheckedAdd(MakeGetUrlLen(szUrl), 1)));
+                    MakeGetUrl(getUrl.get(), szUrl);
+                }
+                request.reset(OpenRequest(hConnection, "GET", getUrl ? getUrl.get() : szUrl, dwFlags, szReferer));
+            }
+            AddRequestHeader(request.get());
+            TTool::SendRequest(request.get(), nullptr);
+            Response* response = new (std::nothrow) Response(ownInternet.get(), ownConnection.get(), request.get());
+            if (!response) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
+            ownInternet.release();
+            ownConnection.release();
+            request.release();
+            return response;
+        } catch (const typename TTool::Exception&) {
+            throw;
+        } catch (...) {
+            TTool::RaiseClientError(HTTPCLIENT_ERR_UNEXPECTED_ERROR);
+        }
+    }
+
+    HINTERNET _OpenInternet() {
+        return TTool::OpenInternet(m_szUserAgent ? m_szUserAgent.get() : kDefaultUserAgent, m_dwAccessType,
+                                   m_szProxyName.get(), m_szProxyBypass.get(), m_dwFlags);
+    }
+
+    // Port 80, 443 for an HTTPS scheme, or the URL's own port (at most five decimal digits, at
+    // most 65535); the proxy account is applied to the new connection.
+    HINTERNET OpenConnection(HINTERNET hInternet, const char* szUrl, const char* szUsrName, const char* szUsrPwd) {
+        Checks("OpenConnection").NotNull(hInternet, "hInternet");
+        UrlAnalyzer parts(szUrl, m_nCodePage);
+        INTERNET_PORT port = _IsHttps(szUrl, parts) ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+        if (parts.GetPortLength() > 0) port = _ParsePort(szUrl + parts.GetPortStart(), parts.GetPortLength());
+        if (parts.GetHostLength() == 0) TTool::RaiseClientError(HTTPCLIENT_ERR_INVALID_URL);
+        HeapText host(DuplicateText<TTool>(szUrl + parts.GetHostStart(), parts.GetHostLength()));
+        UniqueInternetHandle connection(TTool::OpenConnection(hInternet, host.get(), port, szUsrName, szUsrPwd));
+        ApplyProxyAccount(connection.get());
+        return connection.release();
+    }
+
+    void ApplyProxyAccount(HINTERNET hConnection) {
+        Checks("ApplyProxyAccount").NotNull(hConnection, "hConnection");
+        if (!m_szProxyUserName || !m_szProxyPassword) return;
+        TTool::SetOption(hConnection, INTERNET_OPTION_PROXY_USERNAME, m_szProxyUserName.get(),
+                         static_cast<DWORD>(std::strlen(m_szProxyUserName.get())));
+        TTool::SetOption(hConnection, INTERNET_OPTION_PROXY_PASSWORD, m_szProxyPassword.get(),
+                         static_cast<DWORD>(std::strlen(m_szProxyPassword.get())));
+    }
+
+    // The object name is the URL from its path on, or "/" followed by what comes after host and
+    // port when the path is empty; an HTTPS scheme adds INTERNET_FLAG_SECURE.
+    HINTERNET OpenRequest(HINTERNET hConnection, const char* szVerb, const char* szUrl, DWORD dwFlags,
+                          const char* szReferer) {
+        Checks("OpenRequest").NotNull(hConnection, "hConnection");
+        UrlAnalyzer parts(szUrl, m_nCodePage);
+        if (_IsHttps(szUrl, parts)) dwFlags |= INTERNET_FLAG_SECURE;
+        HeapText rooted;
+        const char* object = "/";
+        if (parts.GetPathLength() > 0) {
+            object = szUrl + parts.GetPathStart();
+        } else if (szUrl && szUrl[parts.GetPathStart()]) {
+            const char* rest = szUrl + parts.GetPathStart();
+            size_t length = std::strlen(rest);
+            rooted.reset(_Allocate(TTool::CheckedAdd(length, 2)));
+            rooted.get()[0] = '/';
+            std::memcpy(rooted.get() + 1, rest, length + 1);
+            object = rooted.get();
+        }
+        UniqueInternetHandle request(TTool::OpenRequest(hConnection, szVerb, object, dwFlags, szReferer));
+        if (dwFlags & INTERNET_FLAG_PRAGMA_NOCACHE) TTool::AddHeader(request.get(), "Cache-Control", "no-cache");
+        return request.release();
+    }
+
+    // Every header of the map, in map order (names case-insensitively, equal names as added).
+    void AddRequestHeader(HINTERNET hRequest) {
+        Checks("AddRequestHeader").NotNull(hRequest, "hRequest");
+        for (const auto& entry : m_mapHeader) TTool::AddHeader(hRequest, entry.first, entry.second.szValue);
+    }
+
+    // The length of MakeGetUrl's result without its NUL.
+    size_t MakeGetUrlLen(const char* szUrl) {
+        UrlWriter writer{nullptr};
+        _ComposeGetUrl(writer, szUrl);
+        return writer.length;
+    }
+
+    // The URL with the parameter map appended to its query (before the fragment); szBuff holds
+    // MakeGetUrlLen(szUrl) + 1 bytes.
+    char* MakeGetUrl(char* szBuff, const char* szUrl) {
+        Checks("MakeGetUrl").NotNull(szBuff, "szBuff");
+        UrlWriter writer{szBuff};
+        _ComposeGetUrl(writer, szUrl);
+        szBuff[writer.length] = '\0';
+        return szBuff;
+    }
+
+    // The POST/upload contexts keep their state here; no operation of this client starts one yet.
+    bool _PostContextActive() const { return false; }
+
+    BOOL m_bUseUtf8 = FALSE;  // names and values are URL-encoded in the code page
+    UINT m_nCodePage = CP_ACP;
+    Map m_mapHeader;
+    Map m_mapParam;
+
+private:
+    static detail::ArgumentChecks<TTool> Checks(const char* op) { return {"CHttpClientT", op}; }
+
+    // The next value of one owned setting text: the current block when the new text is the same
+    // pointer or the same bytes, null for null, else a new copy. Nothing changes until Commit, and
+    // a copy that was never committed is freed.
+    class SettingText {
+    public:
+        SettingText(HeapText& target, const char* value) : m_target(target) {
+            m_keep = value && target && (value == target.get() || std::strcmp(value, target.get()) == 0);
+            if (value && !m_keep) m_fresh.reset(DuplicateText<TTool>(value));
+        }
+        void Commit() {
+            if (!m_keep) m_target = std::move(m_fresh);
+        }
+
+    private:
+        HeapText& m_target;
+        HeapText m_fresh;
+        bool m_keep;
+    };
+
+    // Writes into `out`, or only counts when `out` is null; one mechanism keeps the size computed
+    // beforehand equal to what is written.
+    struct UrlWriter {
+        char* out;
+        size_t length = 0;
+        void Put(const char* text, size_t count) {
+            if (count == 0) return;
+            if (out) std::memcpy(out + length, text, count);
+            length = TTool::CheckedAdd(length, count);
+        }
+        void Put(char c) { Put(&c, 1); }
+        void PutEncoded(const char* text, bool encoded, BOOL useUtf8, UINT codePage) {
+            if (encoded) {
+                DWORD count = TEncoder::AnsiEncodeLen(text, codePage);
+                if (out) TEncoder::AnsiEncode(out + length, text, codePage);
+                length = TTool::CheckedAdd(length, count);
+            } else {
+                DWORD count = TEncoder::UrlEncodeLen(text, useUtf8, codePage);
+                if (out) TEncoder::UrlEncodeA(out + length, text, useUtf8, codePage);
+                length = TTool::CheckedAdd(length, count);
+            }
+        }
+    };
+
+    void _ComposeGetUrl(UrlWriter& writer, const char* szUrl) {
+        if (m_mapParam.Empty()) {
+            if (szUrl) writer.Put(szUrl, std::strlen(szUrl));
+            return;
+        }
+        UrlAnalyzer parts(szUrl, m_nCodePage);
+        writer.Put(szUrl, parts.GetPathStart());
+        if (parts.GetPathLength() == 0) writer.Put('/');
+        writer.Put(szUrl + parts.GetPathStart(), parts.GetFragmentStart() - parts.GetPathStart());
+        writer.Put(parts.GetQueryLength() > 0 ? '&' : '?');
+        bool first = true;
+        for (const auto& entry : m_mapParam) {
+            if (!first) writer.Put('&');
+            first = false;
+            writer.PutEncoded(entry.first, (entry.second.dwFlags & HTTPCLIENT_PARAM_ENCODED_NAME) != 0, m_bUseUtf8,
+                              m_nCodePage);
+            writer.Put('=');
+            writer.PutEncoded(entry.second.szValue, (entry.second.dwFlags & HTTPCLIENT_PARAM_ENCODED_VALUE) != 0,
+                              m_bUseUtf8, m_nCodePage);
+        }
+        writer.Put(szUrl + parts.GetFragmentStart(), parts.GetFragmentLength());
+    }
+
+    static bool _IsHttps(const char* szUrl, const UrlAnalyzer& parts) {
+        return parts.GetSchemeLength() == 5 && _strnicmp(szUrl, "HTTPS", 5) == 0;
+    }
+
+    static INTERNET_PORT _ParsePort(const char* text, DWORD length) {
+        if (length > 5) TTool::RaiseClientError(HTTPCLIENT_ERR_INVALID_PORT);
+        char digits[6] = {};
+        std::memcpy(digits, text, length);
+        char* end = nullptr;
+        unsigned long value = std::strtoul(digits, &end, 10);
+        if (end != digits + length || value > 65535) TTool::RaiseClientError(HTTPCLIENT_ERR_INVALID_PORT);
+        return static_cast<INTERNET_PORT>(value);
+    }
+
+    static char* _Allocate(size_t size) {
+        char* block = static_cast<char*>(std::malloc(size));
+        if (!block) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
+        return block;
+    }
+
+    HeapText m_szBoundary;
+    const char* m_szEncodedBoundary = nullptr;  // the boundary itself in the narrow client
+    BOOL m_bEncodedBoundaryOwned = FALSE;
+    HeapText m_szMultipartContentType;
+
+    HeapText m_szUserAgent;
+    DWORD m_dwAccessType = 0;
+    HeapText m_szProxyName;
+    HeapText m_szProxyBypass;
+    DWORD m_dwFlags = 0;
+    HeapText m_szProxyUserName;
+    HeapText m_szProxyPassword;
+};
+
+}  // namespace Tarvo
