@@ -63,6 +63,7 @@ inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
 inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
 inline void DestroyMenuHandle(HMENU h) { ::DestroyMenu(h); }
 inline void CloseFindHandle(HANDLE h) { ::FindClose(h); }
+inline void UnmapView(void* view) { ::UnmapViewOfFile(view); }
 }  // namespace detail
 
 using UniqueHandle = Unique<NullTraits<HANDLE, detail::CloseKernelHandle>>;  // null when empty
@@ -72,6 +73,7 @@ using UniqueModule = Unique<NullTraits<HMODULE, detail::UnloadModule>>;
 using UniqueWindow = Unique<NullTraits<HWND, detail::DestroyWindowHandle>>;
 using UniqueMenu = Unique<NullTraits<HMENU, detail::DestroyMenuHandle>>;
 using UniqueIcon = Unique<NullTraits<HICON, detail::DestroyIconHandle>>;
+using UniqueMappedView = Unique<NullTraits<void*, detail::UnmapView>>;  // a MapViewOfFile view
 template <class Gdi>
 using UniqueGdi = Unique<NullTraits<Gdi, detail::DeleteGdiObject>>;
 using UniqueFont = UniqueGdi<HFONT>;

@@ -65,6 +65,33 @@ enum StatsResult : std::int32_t {
     StatsLoginRefused = 10,
 };
 
+// The action plug-in: the actions it offers, the limits the host reports, its menu rows, and the
+// record of one call on a reached limit.
+enum ActionId : std::int32_t {
+    ActionWorldOff = 1,
+    ActionSegmentOn = 2,
+    ActionWorldOffAndSegmentOn = 3,
+};
+
+enum LimitKind : std::int32_t {
+    LimitForeignTraffic = 1,
+    LimitUkrainianTraffic = 2,
+    LimitTotalTraffic = 3,
+    LimitBalance = 4,
+};
+
+struct ActionMenuItem {
+    std::int32_t actionId;
+    const char* caption;
+};
+
+struct ExternalCall {
+    WindowHandle hostWindow;  // log target; only the first call's is used
+    std::int32_t limitKind;
+    std::int32_t actionId;
+    kit::String* text;  // the host's string, given with the limit
+};
+
 // Two parallel arrays of equal length: keys[i] belongs to values[i].
 struct StatsValueList {
     kit::StringArray keys;
@@ -99,6 +126,11 @@ static_assert(offsetof(StatsRequest, hostWindow) == 0 && offsetof(StatsRequest, 
               offsetof(StatsRequest, spareText) == 20 && offsetof(StatsRequest, proxyName) == 24 &&
               offsetof(StatsRequest, proxyPassword) == 28 && offsetof(StatsRequest, spareValue) == 32 &&
               offsetof(StatsRequest, serverIndex) == 36);
+static_assert(sizeof(ActionMenuItem) == 8);
+static_assert(offsetof(ActionMenuItem, actionId) == 0 && offsetof(ActionMenuItem, caption) == 4);
+static_assert(sizeof(ExternalCall) == 16);
+static_assert(offsetof(ExternalCall, hostWindow) == 0 && offsetof(ExternalCall, limitKind) == 4 &&
+              offsetof(ExternalCall, actionId) == 8 && offsetof(ExternalCall, text) == 12);
 static_assert(sizeof(StatsValueList) == 40);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"

@@ -11,6 +11,7 @@ namespace hoststub {
 namespace {
 
 constexpr UINT WM_STANDIN_RUN = WM_APP + 0x200;
+constexpr UINT WM_STANDIN_MARK = WM_APP + 0x201;  // wParam: event to set
 constexpr char kWindowClass[] = "KitStandInHostWindow";
 
 // The layout of a string array as the host reads it: vtable pointer, data, size, capacity, grow-by.
@@ -92,6 +93,9 @@ LRESULT StandInHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         return 0;
     }
+    case WM_STANDIN_MARK:
+        ::SetEvent(reinterpret_cast<HANDLE>(wParam));
+        return 0;
     case host::WM_HOST_LOG_LINE: {
         kit::Lock lock(m_lock);
         m_log.push_back(ReadBoundaryString(reinterpret_cast<const void*>(wParam)));
@@ -143,6 +147,22 @@ void StandInHost::RunOnUiThread(const std::function<void()>& work) {
 void StandInHost::PumpFor(DWORD milliseconds) {
     // The user-interface thread pumps all the time; waiting here lets posted messages arrive.
     ::Sleep(milliseconds);
+}
+
+void StandInHost::DrainPosted() {
+    kit::UniqueHandle mark(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!::PostMessageA(m_window, WM_STANDIN_MARK, reinterpret_cast<WPARAM>(mark.get()), 0) ||
+        ::WaitForSingleObject(mark.get(), 30000) != WAIT_OBJECT_0)
+        throw std::runtime_error("the host's message loop does not run");
+}
+
+void StandInHost::CallExternalFunction(RunExternalFn run, int limitKind, int actionId, const std::string& text,
+                                       HWND hostWindow) {
+    RunOnUiThread([&] {
+        HostString hostText(text);
+        host::ExternalCall call{hostWindow, limitKind, actionId, hostText.object()};
+        run(&call);
+    });
 }
 
 std::vector<std::string> StandInHost::logLines() const {

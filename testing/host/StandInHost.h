@@ -13,6 +13,10 @@
 
 #include "base/Unique.h"
 
+namespace host {
+struct ExternalCall;
+}
+
 namespace hoststub {
 
 using StatsPairs = std::vector<std::pair<std::string, std::string>>;
@@ -31,6 +35,15 @@ public:
     void RunOnUiThread(const std::function<void()>& work);
     // Lets the user-interface thread's message loop run for a while (posted replies arrive).
     void PumpFor(DWORD milliseconds);
+    // Returns once the user-interface thread has handled every message posted to it before the
+    // call (posted messages of one thread come out in the order they went in).
+    void DrainPosted();
+
+    // The action plug-in's call on a reached limit, made as the host makes it: on the
+    // user-interface thread, with the limit's text in a host string that lives for the call.
+    using RunExternalFn = void (*)(host::ExternalCall*);
+    void CallExternalFunction(RunExternalFn run, int limitKind, int actionId, const std::string& text,
+                              HWND hostWindow);
 
     // What the host received (copies, kept by the host as the real one would).
     std::vector<std::string> logLines() const;

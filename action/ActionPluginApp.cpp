@@ -1,0 +1,64 @@
+#include "action/ActionPluginApp.h"
+
+CActionPluginApp theApp;
+
+namespace {
+
+// Indexed by limit kind - 1; each literal ends in the blank before the call's text.
+constexpr const char* kLimitLines[] = {
+    "::: Достигнут лимит по зарубежному трафику ",
+    "::: Достигнут лимит по украинскому трафику ",
+    "::: Достигнут лимит по общему трафику ",
+    "::: Достигнут лимит по сальдо ",
+};
+constexpr int kLimitKinds = sizeof(kLimitLines) / sizeof(kLimitLines[0]);
+
+constexpr char kWindowName[] = "WallAction";
+
+}  // namespace
+
+bool CActionPluginApp::InitInstance() { return kit::PluginApp::InitInstance(); }
+
+// DllMain runs this on the thread that unloads us. The window dies on its own thread; from any
+// other thread it is cut loose from our code (see kit::Window).
+void CActionPluginApp::ExitInstance() {
+    actionWindow.reset();
+    kit::PluginApp::ExitInstance();
+}
+
+void CActionPluginApp::RunExternalFunction(const host::ExternalCall& call) {
+    if (!actionWindow) {
+        actionWindow = std::make_unique<CWallAction>();
+        // Without a valid host window the creation fails; the object goes on without a window.
+        actionWindow->Create(nullptr, kWindowName, WS_CHILD, RECT{0, 0, 1, 1}, call.hostWindow, 0);
+        CWallAction& window = *actionWindow;
+        for (bool& reported : window.limitReported) reported = false;
+        window.segmentActive = false;
+        window.worldOff = false;
+        window.hostWindow = call.hostWindow;
+    }
+    CWallAction& window = *actionWindow;
+    const kit::String text = call.text ? *call.text : kit::String();
+
+    if (call.limitKind >= 1 && call.limitKind <= kLimitKinds) {
+        bool& reported = window.limitReported[call.limitKind - 1];
+        if (!reported) {
+            window.SendLogLine(kLimitLines[call.limitKind - 1] + text);
+            reported = true;
+        }
+    }
+
+    switch (call.actionId) {
+    case host::ActionWorldOff:
+        window.RequestWorldOff();
+        break;
+    case host::ActionSegmentOn:
+        window.ActivateSegment();
+        break;
+    case host::ActionWorldOffAndSegmentOn:
+        window.SwitchWorldOffAndSegmentOn();
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,168 @@
+// The window base class: the module's window classes, the binding of objects to their windows,
+// and the dispatch of messages to virtual handlers.
+#include "base/Window.h"
+
+#include <string>
+#include <vector>
+
+#include "base/Unique.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // the linker's symbol for this module's own base
+
+namespace kit {
+
+namespace {
+
+constexpr int kBindingSlot = 0;  // offset of the object pointer in our classes' extra bytes
+
+struct ClassRegistry {
+    CriticalSection lock;
+    std::vector<std::string> names;
+    std::string defaultName;
+
+    // Classes are not unregistered with their module: a later load would find our old procedure.
+    ~ClassRegistry() {
+        for (const std::string& name : names) ::UnregisterClassA(name.c_str(), Window::ModuleInstance());
+    }
+};
+
+ClassRegistry& Registry() {
+    static ClassRegistry registry;
+    return registry;
+}
+
+Window* BoundObject(HWND hwnd) { return reinterpret_cast<Window*>(::GetWindowLongPtrA(hwnd, kBindingSlot)); }
+
+}  // namespace
+
+HINSTANCE Window::ModuleInstance() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+
+bool Window::RegisterWindowClass(WNDCLASSEXA windowClass) {
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = &Window::WindowProc;
+    windowClass.cbWndExtra = sizeof(Window*);
+    windowClass.hInstance = ModuleInstance();
+    if (!windowClass.hCursor) windowClass.hCursor = ::LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    ClassRegistry& registry = Registry();
+    Lock lock(registry.lock);
+    // A class left by an earlier load of this module without windows goes first; one that still
+    // has a window cannot go, and the registration fails with ERROR_CLASS_ALREADY_EXISTS.
+    ::UnregisterClassA(windowClass.lpszClassName, windowClass.hInstance);
+    if (!::RegisterClassExA(&windowClass)) return false;
+    registry.names.emplace_back(windowClass.lpszClassName);
+    return true;
+}
+
+const char* Window::DefaultClassName() {
+    ClassRegistry& registry = Registry();
+    Lock lock(registry.lock);
+    if (!registry.defaultName.empty()) return registry.defaultName.c_str();
+    // A name whose class an earlier load of this module left behind with a window alive is taken:
+    // the next free one serves.
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        char name[32] = "KitWindow";
+        if (attempt) ::wsprintfA(name, "KitWindow.%d", attempt);
+        WNDCLASSEXA windowClass{};
+        windowClass.style = CS_DBLCLKS;
+        windowClass.lpszClassName = name;
+        if (RegisterWindowClass(windowClass)) {
+            registry.defaultName = name;
+            return registry.defaultName.c_str();
+        }
+        if (::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) break;
+    }
+    return nullptr;
+}
+
+Window::~Window() {
+    if (!m_hwnd) return;
+    if (!::IsWindow(m_hwnd)) {
+        m_hwnd = nullptr;
+        return;
+    }
+    // DestroyWindow works only on the window's own thread; its messages reach Window::OnMessage,
+    // the subclass being gone already.
+    if (::GetWindowThreadProcessId(m_hwnd, nullptr) == ::GetCurrentThreadId()) ::DestroyWindow(m_hwnd);
+    if (m_hwnd) {
+        // Another thread's window: from now on the system's default procedure answers it.
+        ::SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&::DefWindowProcA));
+        ::SetWindowLongPtrA(m_hwnd, kBindingSlot, 0);
+        m_hwnd = nullptr;
+    }
+}
+
+bool Window::Create(const char* className, const char* windowName, DWORD style, const RECT& rect, HWND parent,
+                    UINT_PTR idOrMenu, DWORD exStyle) {
+    if (m_hwnd) return false;
+    const char* name = className ? className : DefaultClassName();
+    if (!name) return false;
+    // The handle is bound at WM_NCCREATE, long before CreateWindowEx returns.
+    return ::CreateWindowExA(exStyle, name, windowName, style, rect.left, rect.top, rect.right - rect.left,
+                             rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(idOrMenu), ModuleInstance(),
+                             this) != nullptr;
+}
+
+bool Window::DestroyWindow() { return m_hwnd && ::DestroyWindow(m_hwnd); }
+
+LRESULT Window::Dispatch(Window* self, UINT message, WPARAM wParam, LPARAM lParam, LRESULT failed) {
+    try {
+        return self->OnMessage(message, wParam, lParam);
+    } catch (...) {
+        return failed;
+    }
+}
+
+LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    Window* self = BoundObject(hwnd);
+    if (!self && message == WM_NCCREATE) {
+        self = static_cast<Window*>(reinterpret_cast<const CREATESTRUCTA*>(lParam)->lpCreateParams);
+        if (self) {
+            ::SetWindowLongPtrA(hwnd, kBindingSlot, reinterpret_cast<LONG_PTR>(self));
+            self->Attach(hwnd);
+        }
+    }
+    // Before WM_NCCREATE (WM_GETMINMAXINFO of a top-level window comes first) there is no object.
+    if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    const LRESULT failed = message == WM_NCCREATE ? FALSE : message == WM_CREATE ? -1 : 0;
+    const LRESULT result = Dispatch(self, message, wParam, lParam, failed);
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrA(hwnd, kBindingSlot, 0);
+        self->ForgetHandle();
+    }
+    return result;
+}
+
+LRESULT Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CREATE:
+        return OnCreate(*reinterpret_cast<const CREATESTRUCTA*>(lParam)) ? 0 : -1;
+    case WM_COMMAND:
+        if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam))) return 0;
+        break;
+    case WM_TIMER:
+        if (lParam) break;  // a timer with a callback: the default procedure calls it
+        OnTimer(wParam);
+        return 0;
+    case WM_PAINT:
+        if (OnPaint()) return 0;
+        break;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    default:
+        break;
+    }
+    return Default(message, wParam, lParam);
+}
+
+LRESULT Window::Default(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::DefWindowProcA(m_hwnd, message, wParam, lParam);
+}
+
+bool Window::OnCreate(const CREATESTRUCTA&) { return true; }
+bool Window::OnCommand(int, int, HWND) { return false; }
+void Window::OnTimer(UINT_PTR) {}
+bool Window::OnPaint() { return false; }
+void Window::OnDestroy() {}
+
+}  // namespace kit
