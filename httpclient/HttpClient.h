@@ -50,7 +50,10 @@ public:
     }
     CHttpClientT(const CHttpClientT&) = delete;
     CHttpClientT& operator=(const CHttpClientT&) = delete;
-    virtual ~CHttpClientT() { ReleasePostContext(); }
+    virtual ~CHttpClientT() {
+        ReleasePostContext();
+        if (m_bEncodedBoundaryOwned) std::free(m_szEncodedBoundary);
+    }
 
     // All five are stored for the next internet session, or none of them when it throws.
     void SetInternetOptions(const char* szUserAgent, DWORD dwAccessType, const char* szProxyName,
@@ -230,11 +233,6 @@ protected:
     // The POST/upload contexts keep their state here; no operation of this client starts one yet.
     bool _PostContextActive() const { return false; }
 
-    BOOL m_bUseUtf8 = FALSE;  // names and values are URL-encoded in the code page
-    UINT m_nCodePage = CP_ACP;
-    Map m_mapHeader;
-    Map m_mapParam;
-
 private:
     static detail::ArgumentChecks<TTool> Checks(const char* op) { return {"CHttpClientT", op}; }
 
@@ -324,10 +322,16 @@ private:
         return block;
     }
 
+protected:
+    // The POST/upload contexts build on these as well as the GET road.
     HeapText m_szBoundary;
-    const char* m_szEncodedBoundary = nullptr;  // the boundary itself in the narrow client
+    char* m_szEncodedBoundary = nullptr;  // the boundary itself in the narrow client
     BOOL m_bEncodedBoundaryOwned = FALSE;
     HeapText m_szMultipartContentType;
+    BOOL m_bUseUtf8 = FALSE;  // names and values are URL-encoded in the code page
+    UINT m_nCodePage = CP_ACP;
+    Map m_mapHeader;
+    Map m_mapParam;
 
     HeapText m_szUserAgent;
     DWORD m_dwAccessType = 0;

@@ -5,6 +5,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstring>
+
 #include "httpclient/ArgumentChecks.h"
 #include "httpclient/HttpTool.h"
 
@@ -31,34 +33,12 @@ public:
             }
         }
 
-        // Host, then port after the first ':'; both end at '/', '?', '#' or the end.
+        // Host, then port after the first ':' (which belongs to neither), up to '/', '?' or '#';
+        // then path, then query from the first '?' (which belongs to the query), up to '#'.
         m_nHostStart = pos;
-        bool inPort = false;
-        for (; szUrl[pos] && szUrl[pos] != '/' && szUrl[pos] != '?' && szUrl[pos] != '#';) {
-            DWORD next = scan.Next(pos);
-            if (!inPort && szUrl[pos] == ':') {
-                inPort = true;
-                m_nPortStart = pos + 1;
-            } else {
-                (inPort ? m_nPortLen : m_nHostLen) += next - pos;
-            }
-            pos = next;
-        }
-        if (!inPort) m_nPortStart = pos;
-
-        // Path, then query from the first '?'; both end at '#' or the end.
+        pos = scan.Split(pos, "/?#", ':', false, m_nHostLen, m_nPortStart, m_nPortLen);
         m_nPathStart = pos;
-        bool inQuery = false;
-        for (; szUrl[pos] && szUrl[pos] != '#';) {
-            DWORD next = scan.Next(pos);
-            if (!inQuery && szUrl[pos] == '?') {
-                inQuery = true;
-                m_nQueryStart = pos;
-            }
-            (inQuery ? m_nQueryLen : m_nPathLen) += next - pos;
-            pos = next;
-        }
-        if (!inQuery) m_nQueryStart = pos;
+        pos = scan.Split(pos, "#", '?', true, m_nPathLen, m_nQueryStart, m_nQueryLen);
 
         m_nFragmentStart = pos;
         while (szUrl[pos]) pos = scan.Next(pos);
@@ -87,6 +67,26 @@ private:
         DWORD Next(DWORD i) const {
             if (::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[i])) && text[i + 1]) return i + 2;
             return i + 1;
+        }
+        // Counts the bytes from `pos` up to a stop byte or the end into two parts divided by the
+        // first `separator`; the second part starts at the separator when it belongs to it, else
+        // after it, and at the stop offset when there is no separator. Returns the stop offset.
+        DWORD Split(DWORD pos, const char* stops, char separator, bool separatorInSecond, DWORD& firstLength,
+                    DWORD& secondStart, DWORD& secondLength) const {
+            bool inSecond = false;
+            while (text[pos] && !std::strchr(stops, text[pos])) {
+                DWORD next = Next(pos);
+                if (!inSecond && text[pos] == separator) {
+                    inSecond = true;
+                    secondStart = separatorInSecond ? pos : pos + 1;
+                    if (separatorInSecond) secondLength += next - pos;
+                } else {
+                    (inSecond ? secondLength : firstLength) += next - pos;
+                }
+                pos = next;
+            }
+            if (!inSecond) secondStart = pos;
+            return pos;
         }
     };
 

@@ -15,6 +15,7 @@
 
 #include "httpclient/HttpClient.h"
 #include "httpclient/HttpEncoder.h"
+#include "tests/httpclient/RaisedClientError.h"
 #include "tests/httpclient/WinInetSpy.h"
 #include "tests/support/Services.h"
 #include "tests/support/TestPaths.h"
@@ -22,6 +23,8 @@
 using testsupport::Services;
 using testsupport::WinInetCall;
 using testsupport::WinInetSpy;
+using httptest::Catch;
+using httptest::Raised;
 
 namespace {
 
@@ -38,28 +41,10 @@ public:
     using Client::OpenRequest;
     using Client::AddRequestHeader;
     using Client::ApplyProxyAccount;
+    using Client::m_szBoundary;
+    using Client::m_szEncodedBoundary;
+    using Client::m_szMultipartContentType;
 };
-
-struct Raised {
-    bool thrown = false;
-    int code = -1;
-    DWORD win32 = 0;
-    std::string message;
-};
-
-template <class F>
-Raised Catch(F&& f) {
-    Raised r;
-    try {
-        f();
-    } catch (const Tarvo::httpclientexceptionA& e) {
-        r.thrown = true;
-        r.code = e.GetErrorCode();
-        r.win32 = e.GetLastWin32Error();
-        r.message = e.GetErrorMessage();
-    }
-    return r;
-}
 
 std::string ReadAll(Response& response, DWORD chunk = 1000) {
     std::string body;
@@ -335,6 +320,7 @@ TEST_CASE("the failure codes of the GET road carry their Windows errors and leav
     const Case cases[] = {
         {"refused connection", Svc().RefusedUrl("/"), 406, ERROR_INTERNET_CANNOT_CONNECT},
         {"self-signed certificate", Svc().SelfSignedUrl("/"), 406, ERROR_INTERNET_INVALID_CA},
+        {"certificate of an unknown CA", Svc().UnknownCaUrl("/"), 406, ERROR_INTERNET_SEC_CERT_REV_FAILED},
         {"bad port", "http://127.0.0.1:123456/", 107, 0},
         {"no host", "http:///", 103, 0},
     };
@@ -461,41 +447,30 @@ TEST_CASE("the proxy access type and the proxy account carry the request through
     }
 }
 
-TEST_CASE("SetProxyAccount checks its arguments in order; a null user name clears the account") {
-    struct Case {
-        const char* user;
-        const char* password;
-        const char* message;
-    };
-    const Case cases[] = {
-        {"", nullptr, "CHttpClientT::SetProxyAccount: szUserName can not be an empty string."},
-        {"u", nullptr, "CHttpClientT::SetProxyAccount: szPassword can not be NULL."},
-        {"u", "", "CHttpClientT::SetProxyAccount: szPassword can not be an empty string."},
-    };
-    for (const Case& c : cases) {
-        CAPTURE(c.message);
-        Client client;
-        Raised r = Catch([&] { client.SetProxyAccount(c.user, c.password); });
-        CHECK(r.thrown);
-        CHECK(r.code == 0);
-        CHECK(r.message == c.message);
-    }
-
+TEST_CASE("SetProxyAccount checks its arguments in order, keeps the old account on a refusal, and clears it "
+          "for a null user name") {
     WinInetSpy spy;
     TestClient client;
     client.SetProxyAccount("user", "pw");
-    client.SetProxyAccount("user", "pw2");
+    httptest::CheckRefusals({
+        {"CHttpClientT::SetProxyAccount: szUserName can not be an empty string.",
+         [&] { client.SetProxyAccount("", nullptr); }},
+        {"CHttpClientT::SetProxyAccount: szPassword can not be NULL.", [&] { client.SetProxyAccount("u", nullptr); }},
+        {"CHttpClientT::SetProxyAccount: szPassword can not be an empty string.",
+         [&] { client.SetProxyAccount("u", ""); }},
+    });
     HINTERNET internet = ::InternetOpenA("test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     HINTERNET connection = ::InternetConnectA(internet, "example.invalid", 80, nullptr, nullptr,
                                               INTERNET_SERVICE_HTTP, 0, 0);
     client.ApplyProxyAccount(connection);
-    const auto options = spy.CallsOf(WinInetCall::InternetSetOption);
-    REQUIRE(options.size() == 2);
-    CHECK(options[0].text == "user");
-    CHECK(options[1].text == "pw2");
+    client.SetProxyAccount("user", "pw2");
+    client.ApplyProxyAccount(connection);
+    std::vector<std::string> applied;
+    for (const auto& r : spy.CallsOf(WinInetCall::InternetSetOption)) applied.push_back(r.text);
+    CHECK(applied == std::vector<std::string>{"user", "pw", "user", "pw2"});
     CHECK_FALSE(Catch([&] { client.SetProxyAccount(nullptr, nullptr); }).thrown);
     client.ApplyProxyAccount(connection);
-    CHECK(spy.Count(WinInetCall::InternetSetOption) == 2);
+    CHECK(spy.Count(WinInetCall::InternetSetOption) == 4);
     ::InternetCloseHandle(connection);
     ::InternetCloseHandle(internet);
 }
@@ -505,11 +480,7 @@ TEST_CASE("argument checks of the client and the response throw code 0 with thei
     Response response(nullptr, nullptr, nullptr);
     BYTE buffer[4];
     DWORD length = 0;
-    struct Case {
-        const char* message;
-        std::function<void()> call;
-    };
-    const Case cases[] = {
+    httptest::CheckRefusals({
         {"CHttpClientT::AddHeader: szName can not be NULL.", [&] { client.AddHeader(nullptr, "v"); }},
         {"CHttpClientT::AddHeader: szName can not be an empty string.", [&] { client.AddHeader("", "v"); }},
         {"CHttpClientT::AddHeader: szValue can not be NULL.", [&] { client.AddHeader("n", nullptr); }},
@@ -526,14 +497,7 @@ TEST_CASE("argument checks of the client and the response throw code 0 with thei
         {"CHttpResponseT::GetContentLength: m_hRequest can not be NULL.",
          [&] { response.GetContentLength(&length); }},
         {"CHttpResponseT::ReadContent: m_hRequest can not be NULL.", [&] { response.ReadContent(buffer, 4); }},
-    };
-    for (const Case& c : cases) {
-        CAPTURE(c.message);
-        Raised r = Catch(c.call);
-        CHECK(r.thrown);
-        CHECK(r.code == 0);
-        CHECK(r.message == c.message);
-    }
+    });
 }
 
 TEST_CASE("ReadContent refuses a null buffer and a zero size on a live response") {
@@ -603,4 +567,18 @@ TEST_CASE("a GET with parameters sends them in its request line") {
     const auto records = Svc().Requests(token, "http");
     REQUIRE(records.size() == 1);
     CHECK(records[0].requestLine == "GET /echo?x=1&text=%C0+b&token=" + token + " HTTP/1.1");
+}
+
+TEST_CASE("each client prepares its own multipart boundary and content type at construction") {
+    TestClient one, two;
+    for (const TestClient* client : {&one, &two}) {
+        REQUIRE(client->m_szBoundary);
+        const std::string boundary = client->m_szBoundary.get();
+        CHECK(boundary.size() == 43);
+        CHECK(boundary.substr(0, 10) == "----KEMPA-");
+        CHECK(boundary.find_first_not_of("0123456789abcdef", 10) == 42);
+        CHECK(client->m_szEncodedBoundary == client->m_szBoundary.get());
+        CHECK(std::string(client->m_szMultipartContentType.get()) == "multipart/form-data; boundary=" + boundary);
+    }
+    CHECK(std::string(one.m_szBoundary.get()) != two.m_szBoundary.get());
 }

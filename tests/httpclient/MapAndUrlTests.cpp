@@ -13,30 +13,14 @@
 #include "httpclient/HttpClientMap.h"
 #include "httpclient/HttpTool.h"
 #include "httpclient/HttpUrlAnalyzer.h"
+#include "tests/httpclient/RaisedClientError.h"
 
 using Map = Tarvo::CHttpClientMapT<Tarvo::CHttpToolA>;
 using Analyzer = Tarvo::CHttpUrlAnalyzerT<Tarvo::CHttpToolA>;
+using httptest::Catch;
+using httptest::Raised;
 
 namespace {
-
-struct Raised {
-    bool thrown = false;
-    int code = -1;
-    std::string message;
-};
-
-template <class F>
-Raised Catch(F&& f) {
-    Raised r;
-    try {
-        f();
-    } catch (const Tarvo::httpclientexceptionA& e) {
-        r.thrown = true;
-        r.code = e.GetErrorCode();
-        r.message = e.GetErrorMessage();
-    }
-    return r;
-}
 
 char* HeapCopy(const char* text) {
     char* copy = static_cast<char*>(std::malloc(std::strlen(text) + 1));
@@ -135,24 +119,13 @@ TEST_CASE("a null name is refused by every operation with its own message, and t
     Map map;
     map.Add("kept", "1");
     char* value = HeapCopy("stays the caller's");
-    struct Case {
-        const char* message;
-        std::function<void()> call;
-    };
-    const Case cases[] = {
+    httptest::CheckRefusals({
         {"CHttpClientMapT::Add: szName can not be NULL.", [&] { map.Add(nullptr, "v"); }},
         {"CHttpClientMapT::AddPointerDirectly: szName can not be NULL.",
          [&] { map.AddPointerDirectly(nullptr, value, 0); }},
         {"CHttpClientMapT::Get: szName can not be NULL.", [&] { map.Get(nullptr, 0); }},
         {"CHttpClientMapT::RemoveAll: szName can not be NULL.", [&] { map.RemoveAll(nullptr); }},
-    };
-    for (const Case& c : cases) {
-        CAPTURE(c.message);
-        Raised r = Catch(c.call);
-        CHECK(r.thrown);
-        CHECK(r.code == 0);
-        CHECK(r.message == c.message);
-    }
+    });
     CHECK(Entries(map) == "kept=1/0 ");
     std::free(value);
 }
