@@ -24,6 +24,7 @@ Shared* g_shared = nullptr;
 
 std::uint32_t HandleValue(HWND hwnd) { return static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(hwnd)); }
 
+// A null reply address has no window to answer (a post to null would land in our own queue).
 void Post(HWND target, UINT message, WPARAM wParam) {
     if (target) ::PostMessageA(target, message, wParam, kReplyNoiseLParam);
 }
