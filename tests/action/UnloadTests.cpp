@@ -55,6 +55,22 @@ TEST_CASE("load, use, unload, destroy the host, load again") {
             // The window stays until the host window goes, answered by the system's default.
             CHECK(::IsWindow(window));
             CHECK(::SendMessageA(window, WM_BRASKO_SEGMENT_ON_DONE, 0, 0) == 0);
+            {
+                // Loaded again while that window lives on: the new window is a working one.
+                hoststub::PluginModule again(BraskoDll());
+                host->CallExternalFunction(again.Resolve<RunExternalFn>("RunExternalFunction"), 1, 2, kText,
+                                           host->window());
+                brasko.Drain();
+                host->DrainPosted();
+                CHECK(host->logLines().size() == 6);
+                HWND second = nullptr;
+                for (HWND child = nullptr; (child = ::FindWindowExA(host->window(), child, nullptr, "WallAction"));)
+                    if (child != window) second = child;
+                CHECK(second != nullptr);
+                host->RunOnUiThread([&] { again.Unload(); });
+                CHECK_FALSE(::IsWindow(second));
+            }
+            CHECK(host->logLines().size() == 6);
             break;
         case Unload::AfterHostDestroyed:
             host.reset();
@@ -69,7 +85,7 @@ TEST_CASE("load, use, unload, destroy the host, load again") {
             brasko.PostFromBrasko(WM_BRASKO_SEGMENT_ON_DONE, window);
             brasko.Drain();
             host->DrainPosted();
-            CHECK(host->logLines().size() == 3);
+            CHECK(host->logLines().size() == (cycle.unload == Unload::OnOtherThread ? 6u : 3u));
             host.reset();
         }
         CHECK_FALSE(::IsWindow(window));
