@@ -1,3 +1,4 @@
+// The action plug-in's application object: the one call on a reached limit, and the unload.
 #include "action/ActionPluginApp.h"
 
 CActionPluginApp theApp;

@@ -1,3 +1,4 @@
+// Starting, scripting, reading and stopping the Brasko stand-in from a test.
 #include "testing/brasko/BraskoProgram.h"
 
 #include <stdexcept>

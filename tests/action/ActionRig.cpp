@@ -1,3 +1,4 @@
+// The action tests' rig and the helpers that print what was logged and received.
 #include "tests/action/ActionRig.h"
 
 #include <cstdio>
