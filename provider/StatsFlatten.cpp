@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include "provider/OutputKeys.h"
@@ -204,12 +205,13 @@ void CStatsSession::FlattenElement(const JsonValue& element, std::string_view na
 }
 
 int CStatsSession::ParseStats(const kit::String& body) {
+    std::string escaped;
+    const std::string_view text = provider::EscapeRawControlBytes(body.view(), escaped) ? escaped : body.view();
     provider::JsonDocument document;
     // Iterative: no recursion however deep the text nests. Text after the object is not read.
     // (RapidJSON's full-precision number path misbehaves on a zero with a large exponent; the
     // default path is exact for the short decimals the service sends.)
-    document.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseStopWhenDoneFlag>(
-        body.c_str(), static_cast<std::size_t>(body.GetLength()));
+    document.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseStopWhenDoneFlag>(text.data(), text.size());
     if (!document.HasParseError() && document.IsObject()) {
         FlattenBudget budget = FlattenBudget::ForBody(static_cast<std::size_t>(body.GetLength()));
         FlattenObject(document, kit::String(), budget);

@@ -31,4 +31,29 @@ char Cp1251FromCodePoint(unsigned codepoint) {
     return '?';
 }
 
+bool EscapeRawControlBytes(std::string_view body, std::string& escaped) {
+    static const char kHex[] = "0123456789ABCDEF";
+    bool inString = false;
+    std::size_t copied = 0;  // body[0, copied) is in `escaped` already
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(body[i]);
+        if (!inString) {
+            inString = c == '"';
+        } else if (c == '\\') {
+            ++i;  // the escaped character cannot end the string
+        } else if (c == '"') {
+            inString = false;
+        } else if (c < 0x20) {
+            if (copied == 0) escaped.clear();
+            escaped.append(body.substr(copied, i - copied));
+            const char escape[6] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 15]};
+            escaped.append(escape, sizeof escape);
+            copied = i + 1;
+        }
+    }
+    if (copied == 0) return false;
+    escaped.append(body.substr(copied));
+    return true;
+}
+
 }  // namespace provider

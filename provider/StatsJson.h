@@ -3,6 +3,8 @@
 // stand, and a "\u" escape becomes the cp1251 byte of its code point, or '?' where cp1251 has none.
 #pragma once
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 #include <rapidjson/document.h>
 
@@ -13,6 +15,11 @@ extern const unsigned short kCp1251Upper[128];
 
 // The cp1251 byte of a code point; '?' for one that cp1251 cannot show.
 char Cp1251FromCodePoint(unsigned codepoint);
+
+// RapidJSON rejects raw control bytes inside strings, which the service's texts may carry (a tab
+// in a name): `escaped` gets the body with each such byte as a \u00XX escape, which the encoding
+// below turns back into the same byte. False, leaving `escaped` alone, when there is none.
+bool EscapeRawControlBytes(std::string_view body, std::string& escaped);
 
 // A RapidJSON encoding for cp1251 text: one byte is one character.
 struct Cp1251Encoding {

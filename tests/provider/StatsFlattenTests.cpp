@@ -342,7 +342,7 @@ TEST_CASE("bodies that are not a JSON object leave only the captions, and the pa
     const char* bodies[] = {
         "", "   ", "[1,2]", "\"text\"", "42", "null", "<html>\xCF\xF0\xEE\xF1\xEC\xEE\xF2\xF0 \xE8\xF1\xF2\xEE\xF0\xE8\xE8</html>",
         R"({"a":"\ud800"})",  // a lone surrogate is not a character
-        R"({"a":"tab	inside"})", R"({"a":1,})", R"({"a" 1})", "{\"a\":\"\x01\"}",
+        R"({"a":1,})", R"({"a" 1})", "{\"a\":\n\x01}",
     };
     for (const char* body : bodies) {
         CAPTURE(body);
@@ -374,6 +374,13 @@ TEST_CASE("\\u escapes become the cp1251 byte of their character, or '?' where c
     }
     for (unsigned codepoint : {0x80u, 0x9Fu, 0xFFu, 0x100u, 0x3A9u, 0x4FFu, 0xFFFDu, 0x10FFFFu})
         CHECK(provider::Cp1251FromCodePoint(codepoint) == '?');
+}
+
+TEST_CASE("raw control bytes inside strings are kept as they stand") {
+    using namespace std::string_literals;
+    const std::string body = "{\"t\tab\":\"a\tb\r\n\",\"e\":\"\\\"\x01\\\\\x1F\",\n\t\"z\":\"\0\"}"s;
+    CHECK(Printable(RawKeys(body)) ==
+          Printable({{"_t\tab", "a\tb\r\n"}, {"_e", "\"\x01\\\x1F"}, {"_z", "\0"s}}));
 }
 
 TEST_CASE("deep nesting neither exhausts the stack nor is walked beyond the bound") {

@@ -4,6 +4,8 @@
 #pragma once
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -64,15 +66,9 @@ inline std::string Fixture(const std::string& name) {
 #else
     const char* root = std::getenv("TEST_BINARY_DIR");
     if (!root) throw std::runtime_error("TEST_BINARY_DIR is not set (run through ctest)");
-    const std::string path = std::string(root) + "/" + relative;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) throw std::runtime_error("cannot open " + path);
-    std::string data;
-    char buffer[4096];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) data.append(buffer, got);
-    std::fclose(file);
-    return data;
+    std::ifstream file(std::string(root) + "/" + relative, std::ios::binary);
+    if (!file) throw std::runtime_error("cannot open " + relative);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 #endif
 }
 
