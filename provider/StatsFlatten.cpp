@@ -17,7 +17,8 @@ namespace {
 
 // Arrays of objects nest two deep in a real answer; deeper levels are not followed.
 constexpr int kMaxArrayDepth = 32;
-// A real answer's keys hold about twice as many characters as the answer itself.
+// A real answer's keys hold about twice as many characters as the answer; eight times leaves room
+// and keeps a long name repeated in many keys from growing the list quadratically.
 constexpr std::size_t kKeyCharsPerBodyChar = 8;
 constexpr std::size_t kKeyCharsBase = 64 * 1024;
 // A prefix of fewer characters is not joined in front of a key.
