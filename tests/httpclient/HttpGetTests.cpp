@@ -44,6 +44,9 @@ public:
     using Client::m_szBoundary;
     using Client::m_szEncodedBoundary;
     using Client::m_szMultipartContentType;
+    using Client::m_szProxyName;
+    using Client::m_szProxyPassword;
+    using Client::m_szUserAgent;
 };
 
 std::string ReadAll(Response& response, DWORD chunk = 1000) {
@@ -473,6 +476,29 @@ TEST_CASE("SetProxyAccount checks its arguments in order, keeps the old account 
     CHECK(spy.Count(WinInetCall::InternetSetOption) == 4);
     ::InternetCloseHandle(connection);
     ::InternetCloseHandle(internet);
+}
+
+TEST_CASE("a setting text that does not change keeps its block; a changed one is a copy of its own") {
+    TestClient client;
+    char agent[] = "Agent";
+    client.SetInternetOptions(agent, INTERNET_OPEN_TYPE_DIRECT, "proxy:1", nullptr, 0);
+    const char* agentBlock = client.m_szUserAgent.get();
+    const char* proxyBlock = client.m_szProxyName.get();
+    CHECK(agentBlock != agent);
+    // The same bytes from another buffer, and the stored pointer itself, keep the block.
+    client.SetInternetOptions("Agent", INTERNET_OPEN_TYPE_PROXY, client.m_szProxyName.get(), nullptr, 0);
+    CHECK(client.m_szUserAgent.get() == agentBlock);
+    CHECK(client.m_szProxyName.get() == proxyBlock);
+    agent[0] = 'X';
+    CHECK(std::string(client.m_szUserAgent.get()) == "Agent");
+    client.SetInternetOptions("Other", INTERNET_OPEN_TYPE_PROXY, nullptr, nullptr, 0);
+    CHECK(std::string(client.m_szUserAgent.get()) == "Other");
+    CHECK(client.m_szProxyName == nullptr);
+
+    client.SetProxyAccount("user", "pw");
+    const char* passwordBlock = client.m_szProxyPassword.get();
+    client.SetProxyAccount("other", "pw");
+    CHECK(client.m_szProxyPassword.get() == passwordBlock);
 }
 
 TEST_CASE("argument checks of the client and the response throw code 0 with their messages") {
