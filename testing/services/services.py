@@ -35,10 +35,9 @@ PATTERN_TEXT = b"0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
 
 def pattern_bytes(size, binary=False):
     """The known body of /body: byte i is PATTERN_TEXT[i % 62], or i % 256 for binary."""
-    if binary:
-        return bytes(i % 256 for i in range(size))
-    whole, rest = divmod(size, len(PATTERN_TEXT))
-    return PATTERN_TEXT * whole + PATTERN_TEXT[:rest]
+    cycle = bytes(range(256)) if binary else PATTERN_TEXT
+    whole, rest = divmod(size, len(cycle))
+    return cycle * whole + cycle[:rest]
 
 
 class Recorder:
@@ -347,9 +346,10 @@ class OriginHandler(socketserver.StreamRequestHandler):
         except OSError:
             pass
         if self.tls is not None:
-            # close_notify first, so that a body ended by the close reads as complete.
+            # Send close_notify, so that a body ended by the close reads as complete; a
+            # non-blocking socket keeps unwrap from waiting for the client's close_notify.
             try:
-                self.tls.settimeout(2)
+                self.tls.setblocking(False)
                 self.tls.unwrap()
             except (OSError, ssl.SSLError, ValueError):
                 pass

@@ -165,3 +165,27 @@ TEST_CASE("the proxy forwards only with its account, and the servers see which a
     REQUIRE_FALSE(refused.empty());
     for (const auto& record : refused) CHECK_FALSE(record.authorized);
 }
+
+TEST_CASE("bodies without a length, chunked or ended by the close, read whole over HTTP and HTTPS") {
+    std::string pattern;
+    for (int i = 0; i < 2500; ++i) pattern += "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"[i % 62];
+    for (const std::string path : {"/nolength?size=2500", "/chunked?size=2500&chunk=700", "/body?size=2500"}) {
+        for (const std::string& url : {services().HttpUrl(path), services().HttpsUrl(path)}) {
+            CAPTURE(url);
+            const Outcome outcome = Get(url);
+            CHECK(outcome.error == 0);
+            CHECK(outcome.body == pattern);
+        }
+    }
+}
+
+TEST_CASE("the statistics stand-in serves its fixtures as cp1251 bytes, chosen by the code") {
+    const Outcome login = Get(services().HttpsUrl("/ktvinet/vapi/jstat.jsp?code=login&pass=x"));
+    CHECK(login.status == 200);
+    // "Ошибка входа" in cp1251.
+    CHECK(login.body.find("\xCE\xF8\xE8\xE1\xEA\xE0 \xE2\xF5\xEE\xE4\xE0") != std::string::npos);
+    const Outcome full = Get(services().HttpUrl("/ktvinet/vapi/jstat.jsp?code=full%2Dnolength&pass=x"));
+    CHECK(full.body.find("responseValue\":\"ok") == 2);
+    CHECK(Get(services().HttpUrl("/ktvinet/vapi/jstat.jsp?code=unavailable&pass=x")).status == 503);
+    CHECK(Get(services().HttpUrl("/ktvinet/vapi/jstat.jsp?code=no-such-code&pass=x")).status == 404);
+}
