@@ -199,10 +199,54 @@ DWORD FileSize(HANDLE hFile, const Char* path) {
     return size;
 }
 
-BOOL HandleExists(HANDLE file) {
+// How each file operation opens its path.
+struct FileMode {
+    DWORD access;
+    DWORD share;
+    DWORD disposition;
+    DWORD flags;
+};
+constexpr FileMode kProbeMode{0, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL};
+constexpr FileMode kReadMode{GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING,
+                             FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL};
+constexpr FileMode kWriteMode{GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL};
+
+HANDLE CreatePath(const char* path, const FileMode& m) {
+    return ::CreateFileA(path, m.access, m.share, nullptr, m.disposition, m.flags, nullptr);
+}
+HANDLE CreatePath(const wchar_t* path, const FileMode& m) {
+    return ::CreateFileW(path, m.access, m.share, nullptr, m.disposition, m.flags, nullptr);
+}
+template <class Tool, class Char>
+HANDLE OpenPath(const Char* path, const char* op, const FileMode& mode) {
+    Checks<Tool>(op).NotNull(path, "szFilePath");
+    return CreatePath(path, mode);
+}
+template <class Tool, class Char>
+BOOL PathExists(const Char* path) {
+    const HANDLE file = OpenPath<Tool>(path, "FileExists", kProbeMode);
     if (file == INVALID_HANDLE_VALUE) return FALSE;
     ::CloseHandle(file);
     return TRUE;
+}
+
+template <class Tool>
+void EndRequestOf(HINTERNET hRequest) {
+    Checks<Tool>("EndRequest").NotNull(hRequest, "hRequest");
+    if (!::HttpEndRequestA(hRequest, nullptr, 0, 0))
+        Tool::RaiseClientError(HTTPCLIENT_ERR_HTTPENDREQUEST_FAILED, ::GetLastError());
+}
+
+BOOL StartBody(HINTERNET request, INTERNET_BUFFERSA* buffers) { return ::HttpSendRequestExA(request, buffers, nullptr, 0, 0); }
+BOOL StartBody(HINTERNET request, INTERNET_BUFFERSW* buffers) { return ::HttpSendRequestExW(request, buffers, nullptr, 0, 0); }
+template <class Tool, class Buffers>
+void SendRequestExOf(HINTERNET hRequest, DWORD totalBodySize) {
+    Checks<Tool>("SendRequestEx").NotNull(hRequest, "hRequest");
+    Buffers buffers{};
+    buffers.dwStructSize = sizeof buffers;
+    buffers.dwBufferTotal = totalBodySize;
+    if (!StartBody(hRequest, &buffers))
+        Tool::RaiseClientError(HTTPCLIENT_ERR_HTTPSENDREQUESTEX_FAILED, ::GetLastError());
 }
 
 struct GuidText {
@@ -339,12 +383,7 @@ void CHttpToolA::SendRequest(HINTERNET hRequest, const char* szPosted) {
 }
 
 void CHttpToolA::SendRequestEx(HINTERNET hRequest, DWORD totalBodySize) {
-    Checks<CHttpToolA>("SendRequestEx").NotNull(hRequest, "hRequest");
-    INTERNET_BUFFERSA buffers{};
-    buffers.dwStructSize = sizeof buffers;
-    buffers.dwBufferTotal = totalBodySize;
-    if (!::HttpSendRequestExA(hRequest, &buffers, nullptr, 0, 0))
-        RaiseClientError(HTTPCLIENT_ERR_HTTPSENDREQUESTEX_FAILED, ::GetLastError());
+    SendRequestExOf<CHttpToolA, INTERNET_BUFFERSA>(hRequest, totalBodySize);
 }
 
 void CHttpToolA::InternetWriteFile(HINTERNET hRequest, const BYTE* pbyBuff, DWORD cbyBuff) {
@@ -353,26 +392,19 @@ void CHttpToolA::InternetWriteFile(HINTERNET hRequest, const BYTE* pbyBuff, DWOR
 }
 
 void CHttpToolA::EndRequest(HINTERNET hRequest) {
-    Checks<CHttpToolA>("EndRequest").NotNull(hRequest, "hRequest");
-    if (!::HttpEndRequestA(hRequest, nullptr, 0, 0))
-        RaiseClientError(HTTPCLIENT_ERR_HTTPENDREQUEST_FAILED, ::GetLastError());
+    EndRequestOf<CHttpToolA>(hRequest);
 }
 
 BOOL CHttpToolA::FileExists(const char* szFilePath) {
-    Checks<CHttpToolA>("FileExists").NotNull(szFilePath, "szFilePath");
-    return HandleExists(::CreateFileA(szFilePath, 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return PathExists<CHttpToolA>(szFilePath);
 }
 
 HANDLE CHttpToolA::OpenFile(const char* szFilePath) {
-    Checks<CHttpToolA>("OpenFile").NotNull(szFilePath, "szFilePath");
-    return ::CreateFileA(szFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OpenPath<CHttpToolA>(szFilePath, "OpenFile", kReadMode);
 }
 
 HANDLE CHttpToolA::CreateFileAlwaysToWrite(const char* szFilePath) {
-    Checks<CHttpToolA>("CreateFileAlwaysToWrite").NotNull(szFilePath, "szFilePath");
-    return ::CreateFileA(szFilePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OpenPath<CHttpToolA>(szFilePath, "CreateFileAlwaysToWrite", kWriteMode);
 }
 
 DWORD CHttpToolA::GetFileSize(HANDLE hFile, const char* szFilePath) {
@@ -485,12 +517,7 @@ void CHttpToolW::SendRequest(HINTERNET hRequest, const wchar_t* szPosted, UINT c
 }
 
 void CHttpToolW::SendRequestEx(HINTERNET hRequest, DWORD totalBodySize) {
-    Checks<CHttpToolW>("SendRequestEx").NotNull(hRequest, "hRequest");
-    INTERNET_BUFFERSW buffers{};
-    buffers.dwStructSize = sizeof buffers;
-    buffers.dwBufferTotal = totalBodySize;
-    if (!::HttpSendRequestExW(hRequest, &buffers, nullptr, 0, 0))
-        RaiseClientError(HTTPCLIENT_ERR_HTTPSENDREQUESTEX_FAILED, ::GetLastError());
+    SendRequestExOf<CHttpToolW, INTERNET_BUFFERSW>(hRequest, totalBodySize);
 }
 
 DWORD CHttpToolW::InternetWriteFile(HINTERNET hRequest, const BYTE* pbyBuff, DWORD cbyBuff) {
@@ -499,26 +526,19 @@ DWORD CHttpToolW::InternetWriteFile(HINTERNET hRequest, const BYTE* pbyBuff, DWO
 }
 
 void CHttpToolW::EndRequest(HINTERNET hRequest) {
-    Checks<CHttpToolW>("EndRequest").NotNull(hRequest, "hRequest");
-    if (!::HttpEndRequestA(hRequest, nullptr, 0, 0))
-        RaiseClientError(HTTPCLIENT_ERR_HTTPENDREQUEST_FAILED, ::GetLastError());
+    EndRequestOf<CHttpToolW>(hRequest);
 }
 
 BOOL CHttpToolW::FileExists(const wchar_t* szFilePath) {
-    Checks<CHttpToolW>("FileExists").NotNull(szFilePath, "szFilePath");
-    return HandleExists(::CreateFileW(szFilePath, 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return PathExists<CHttpToolW>(szFilePath);
 }
 
 HANDLE CHttpToolW::OpenFile(const wchar_t* szFilePath) {
-    Checks<CHttpToolW>("OpenFile").NotNull(szFilePath, "szFilePath");
-    return ::CreateFileW(szFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OpenPath<CHttpToolW>(szFilePath, "OpenFile", kReadMode);
 }
 
 HANDLE CHttpToolW::CreateFileAlwaysToWrite(const wchar_t* szFilePath) {
-    Checks<CHttpToolW>("CreateFileAlwaysToWrite").NotNull(szFilePath, "szFilePath");
-    return ::CreateFileW(szFilePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OpenPath<CHttpToolW>(szFilePath, "CreateFileAlwaysToWrite", kWriteMode);
 }
 
 DWORD CHttpToolW::GetFileSize(HANDLE hFile, const wchar_t* szFilePath) {
