@@ -312,6 +312,31 @@ TEST_CASE("WinInet failures raise the call's code with the Windows error") {
     }
 }
 
+TEST_CASE("the wide tools report a failure of the narrow call they delegate to as a wide exception") {
+    Session s;
+    for (WinInetCall call : {WinInetCall::HttpOpenRequest, WinInetCall::HttpAddRequestHeaders}) {
+        CAPTURE(testsupport::WinInetCallName(call));
+        WinInetSpy spy;
+        spy.FailNext(call, ERROR_INTERNET_INTERNAL_ERROR);
+        HINTERNET request = nullptr;
+        const auto e = ExpectW([&] {
+            request = CHttpToolW::OpenRequest(s.connection, L"GET", L"/\x0416", kFlags, nullptr, 1251);
+            CHttpToolW::AddHeader(request, L"X-Wide", L"\x0416", 1251);
+        });
+        CHECK(e.GetErrorCode() == (call == WinInetCall::HttpOpenRequest ? 404 : 405));
+        CHECK(e.GetLastWin32Error() == static_cast<DWORD>(ERROR_INTERNET_INTERNAL_ERROR));
+        CHECK(Utf8(e.GetErrorMessage()) == GetHttpClientErrorMessageA(e.GetErrorCode()));
+        if (call == WinInetCall::HttpAddRequestHeaders) {
+            // The converted texts reached the narrow call in the code page.
+            const auto lines = spy.CallsOf(WinInetCall::HttpAddRequestHeaders);
+            REQUIRE(lines.size() == 1);
+            CHECK(HexBytes(lines[0].text) == HexBytes("X-Wide: \xC6\r\n"));
+            CHECK(HexBytes(spy.CallsOf(WinInetCall::HttpOpenRequest).at(0).text2) == HexBytes("/\xC6"));
+        }
+        CHttpToolW::CloseRequest(request);
+    }
+}
+
 TEST_CASE("a failing header query raises 400 and gives the caller's index back") {
     Session s;
     s.Get("/header-twice");
