@@ -15,7 +15,7 @@ StringArray::~StringArray() {
 void StringArray::Grow(std::int32_t needed) {
     if (needed <= m_capacity) return;
     std::int32_t step = m_growBy;
-    if (step <= 0) step = m_size / 8 < 4 ? 4 : (m_size / 8 > 1024 ? 1024 : m_size / 8);
+    if (step <= 0) step = m_size < 4 ? 4 : m_size;  // doubling keeps a long run of adds linear
     std::int64_t capacity = static_cast<std::int64_t>(m_capacity) + step;
     if (capacity < needed) capacity = needed;
     if (capacity > std::numeric_limits<std::int32_t>::max() / static_cast<std::int64_t>(sizeof(String)))

@@ -8,9 +8,6 @@ namespace provider {
 // The default of every pair the provider stores: "no value".
 inline constexpr char kNoValue[] = "нет";
 
-// The state of a request whose answer carried statistics.
-inline constexpr int kStatsGathered = 14;
-
 struct OutputKey {
     const char* key;
     const char* rawKey;   // the flattened key whose first value is copied; null for a caption row

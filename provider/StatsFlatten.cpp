@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "provider/OutputKeys.h"
+#include "provider/StatsStates.h"
 #include "provider/StatsSession.h"
 
 using provider::JsonValue;
@@ -222,5 +223,5 @@ int CStatsSession::ParseStats(const kit::String& body) {
         if (row.rawKey) MapKey(row.rawKey, row.key, row.minLength);
         else AddPair(row.key, row.caption, row.minLength, provider::kNoValue);
     }
-    return provider::kStatsGathered;
+    return provider::StateStatsGathered;
 }

@@ -2,10 +2,18 @@
 // the files of their area (flattening, debug rows, fetch).
 #include "provider/StatsSession.h"
 
+#ifdef _WIN32
+#include "httpclient/HttpClient.h"
+#include "httpclient/HttpEncoder.h"
+#endif
+
 CStatsSession::CStatsSession() : settings(nullptr), valueList(nullptr), hostWindow(nullptr) {}
 
+// The client, the settings and the list, in this order.
 CStatsSession::~CStatsSession() {
-    // The HTTP client is deleted here, before the settings, once the fetch brings it.
+#ifdef _WIN32
+    delete client;
+#endif
     delete settings;
     delete valueList;
 }

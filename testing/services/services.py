@@ -423,8 +423,13 @@ class ProxyHandler(socketserver.StreamRequestHandler):
                 return
             user, password = proxy_credentials(request)
             record = request.record("proxy", self.client_address[1])
+            # Besides its own account, the proxy accepts its address as the user name (a client
+            # that names the proxy and its user alike); Basic splits such a user at its ':'.
+            own_address = "%s:%d" % self.server.server_address[:2]
             record.update(proxyUser=user, proxyPassword=password,
-                          authorized=(user, password) == (self.server.user, self.server.password))
+                          authorized=(user, password) == (self.server.user, self.server.password)
+                          or (user is not None and "%s:%s" % (user, password)
+                              == own_address + ":" + self.server.password))
             recorder.add(record)
             if not record["authorized"]:
                 reply = Reply(407, b"proxy authentication required\n",

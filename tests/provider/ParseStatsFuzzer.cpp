@@ -5,14 +5,14 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "provider/OutputKeys.h"
+#include "provider/StatsStates.h"
 #include "provider/StatsSession.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CStatsSession session;
     session.valueList = new host::StatsValueList;
     const kit::String body(std::string_view(reinterpret_cast<const char*>(data), size));
-    if (session.ParseStats(body) != provider::kStatsGathered) std::abort();
+    if (session.ParseStats(body) != provider::StateStatsGathered) std::abort();
     const host::StatsValueList& list = *session.valueList;
     if (list.keys.GetSize() != list.values.GetSize()) std::abort();
     int captions = 0;

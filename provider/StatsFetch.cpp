@@ -1,0 +1,141 @@
+// The statistics session's side that talks to the world: it configures the HTTP client for the
+// chosen access, fetches the statistics page, tells statistics from the service's error pages,
+// turns the client's failures into request states, and sends log lines, the user's error text
+// and the finished list to the host window.
+#include <windows.h>
+
+#include <cstring>
+#include <ctime>
+#include <memory>
+
+#include "httpclient/HttpClient.h"
+#include "httpclient/HttpEncoder.h"
+#include "hostapi/HostProtocol.h"
+#include "provider/OutputKeys.h"
+#include "provider/ServiceConfig.h"
+#include "provider/StatsSession.h"
+#include "provider/StatsStates.h"
+
+namespace {
+
+using Client = Tarvo::CHttpClientT<Tarvo::CHttpToolA, Tarvo::CHttpEncoderA>;
+using Response = Tarvo::CHttpResponseT<Tarvo::CHttpToolA>;
+
+constexpr const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 7.0b; Windows NT 6.0)";
+constexpr DWORD kChunk = 10239;  // read into a buffer one byte larger, for the NUL
+
+// A text counts as found only from the third character of the body on.
+bool Holds(const kit::String& body, const char* text) { return body.Find(text) > 1; }
+
+bool HoldsAny(const kit::String& body, std::initializer_list<const char*> texts) {
+    for (const char* text : texts)
+        if (Holds(body, text)) return true;
+    return false;
+}
+
+}  // namespace
+
+void CStatsSession::Setup(const kit::String& contractCode, const kit::String& password,
+                          const kit::String& serverBaseUrl, bool useProxy, const kit::String& spareText,
+                          const kit::String& proxyName, const kit::String& proxyPassword, bool directConnection) {
+    delete client;
+    client = nullptr;
+    client = new Client();
+    delete settings;
+    settings = nullptr;
+    settings = new StatsSettings();
+    delete valueList;
+    valueList = nullptr;
+    valueList = new host::StatsValueList();
+
+    settings->contractCode = contractCode;
+    settings->password = password;
+    settings->serverBaseUrl = serverBaseUrl;
+    settings->spareText = spareText;
+    settings->useProxy = useProxy ? 1 : 0;
+    settings->directConnection = directConnection ? 1 : 0;
+    settings->proxyName = proxyName;
+    settings->proxyPassword = proxyPassword;
+
+    if (settings->directConnection) {
+        client->SetInternetOptions(kUserAgent, INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    } else if (settings->useProxy) {
+        client->SetInternetOptions(kUserAgent, INTERNET_OPEN_TYPE_PROXY, settings->proxyName.c_str(), nullptr, 0);
+        if (settings->proxyName.GetLength() >= 2)
+            client->SetProxyAccount(settings->proxyName.c_str(), settings->proxyPassword.c_str());
+    } else {
+        client->SetInternetOptions(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    }
+    client->AddHeader("KTQ-Magic", "KTQ group");
+    client->AddHeader("User-Magic", provider::config::kUserMagic);
+}
+
+int CStatsSession::FetchStats(const kit::String& url) {
+    int state = provider::StateNotRecognised;
+    std::unique_ptr<Response> response;
+    try {
+        response.reset(client->SendGetRequest(url.c_str(), FALSE));
+        while (!response) response.reset(client->ProceedRequest(1024));
+
+        DWORD contentLength = 0;
+        if (!response->GetContentLength(&contentLength)) state = provider::StateHttpFailure;
+
+        kit::String body;
+        char buffer[kChunk + 1];
+        for (;;) {
+            const DWORD got = response->ReadContent(reinterpret_cast<BYTE*>(buffer), kChunk);
+            if (got == 0) break;
+            buffer[got] = 0;
+            body += buffer;  // a NUL inside the chunk ends its contribution
+            if (static_cast<std::size_t>(body.GetLength()) > provider::kMaxBodyBytes)
+                return provider::StateHttpFailure;  // a body this large is no statistics page
+        }
+
+        if (Holds(body, "Просмотр оперативной информации") || Holds(body, "Просмотр истории") ||
+            Holds(body, "responseValue\":\"ok")) {
+            PostLogLine("::: Попытка обработать данные");
+            state = ParseStats(kit::String(body));
+        }
+        state = CheckErrorPage(state, body);
+    } catch (const Tarvo::httpclientexceptionA& failure) {
+        state = provider::StateForClientError(failure.GetLastWin32Error());
+    }
+    return state;
+}
+
+int CStatsSession::CheckErrorPage(int state, const kit::String& body) {
+    if (HoldsAny(body, {"Пароли доступа по телефону", "Ошибка входа на сайт статистики", "bad login",
+                        "Если Вы забыли Ваш пароль"})) {
+        PostErrorText("Не верный Номер договора или Пароль!\nсовет: перепроверьте свои данные в настройках");
+        state = provider::StateLoginRefused;
+    }
+    if (HoldsAny(body, {"Возникла ошибка", "Указанный ресурс отсутствует на сервере",
+                        "HTTP Status 503 - This application is not currently available", "Произошла ошибка"}))
+        state = provider::StateServiceErrorPage;
+    if (HoldsAny(body, {"Не верное ID контракта!", "The page cannot be displayed", "The page cannot be found",
+                        "Нет такого абонента!", "Нет текущего приложения!"}))
+        state = provider::StateServiceErrorPage;
+    return state;
+}
+
+void CStatsSession::PostLogLine(kit::String line) {
+    if (!settings || !hostWindow) return;
+    ::SendMessageA(hostWindow, host::WM_HOST_LOG_LINE, reinterpret_cast<WPARAM>(&line), 0);
+}
+
+void CStatsSession::PostErrorText(kit::String text) {
+    if (!hostWindow) return;
+    ::SendMessageA(hostWindow, host::WM_HOST_USER_ERROR, reinterpret_cast<WPARAM>(&text), 0);
+}
+
+void CStatsSession::PublishStats() {
+    char text[128] = "";
+    const std::time_t now = std::time(nullptr);
+    if (const std::tm* local = std::localtime(&now)) {
+        if (std::strftime(text, sizeof text, "%H:%M %d-%m-%Y", local) == 0) text[0] = 0;
+    }
+    AddPair("updatetime", text, 3, provider::kNoValue);
+    AddPair("updatetime_day", text, 3, provider::kNoValue);
+    if (hostWindow && valueList)
+        ::SendMessageA(hostWindow, host::WM_HOST_STATS_LIST, reinterpret_cast<WPARAM>(valueList), 0);
+}
