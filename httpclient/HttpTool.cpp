@@ -2,8 +2,6 @@
 // the raise operations that turn every failure into the client's exception.
 #include "httpclient/HttpTool.h"
 
-#include "httpclient/ArgumentChecks.h"
-
 #include <objbase.h>
 #include <urlmon.h>
 
@@ -12,6 +10,8 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+
+#include "httpclient/ArgumentChecks.h"
 
 namespace Tarvo {
 namespace {
@@ -23,8 +23,7 @@ const char kBoundaryFormat[] = "----KEMPA-%.08x%.04x%.04x%.02x%.02x%.02x%.02x%.0
 const wchar_t kBoundaryFormatW[] = L"----KEMPA-%.08x%.04x%.04x%.02x%.02x%.02x%.02x%.02x%.02x%.02x%.02x-";
 constexpr size_t kBoundaryChars = 44;  // 43 characters and the NUL
 
-using ChecksA = detail::ArgumentChecks<CHttpToolA>;
-using ChecksW = detail::ArgumentChecks<CHttpToolW>;
+// Check messages name the tool class.
 template <class Tool>
 struct ToolName;
 template <>
