@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "provider/OutputKeys.h"
 #include "provider/StatsStates.h"
 #include "provider/StatsSession.h"
 
