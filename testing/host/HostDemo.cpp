@@ -17,6 +17,7 @@ namespace {
 
 using InfoFn = void (*)(host::PluginInfo*, int*);
 using ServerMenuFn = void (*)(host::ServerMenuItem*, int*);
+using ActionMenuFn = void (*)(host::ActionMenuItem*, int*);
 using StatsFn = int (*)(const host::StatsRequest*, int*);
 
 void Print(const std::string& utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stdout); }
@@ -40,6 +41,12 @@ void ShowPlugin(const hoststub::PluginModule& plugin, const char* path) {
         for (const auto& item : hoststub::WalkMenu<host::ServerMenuItem>(
                  reinterpret_cast<ServerMenuFn>(reinterpret_cast<void*>(menu))))
             Print("  " + std::to_string(item.id) + ". " + Show(item.text) + "\n");
+    }
+    if (auto menu = plugin.Find("GetActionMenu")) {
+        Print("Action menu:\n");
+        for (const auto& item : hoststub::WalkMenu<host::ActionMenuItem>(
+                 reinterpret_cast<ActionMenuFn>(reinterpret_cast<void*>(menu))))
+            Print("  " + std::to_string(item.actionId) + ". " + Show(item.caption) + "\n");
     }
 }
 
