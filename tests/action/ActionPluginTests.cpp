@@ -7,13 +7,13 @@
 #include <string>
 
 #include "tests/action/ActionRig.h"
+#include "tests/support/PluginChecks.h"
 #include "tests/support/TestPaths.h"
 
 using namespace actiontest;
 
 namespace {
 
-using InfoFn = void (*)(host::PluginInfo*, int*);
 using ActionMenuFn = void (*)(host::ActionMenuItem*, int*);
 
 // A version string read with the wide call and turned into cp1251 here: the narrow call would
@@ -52,17 +52,7 @@ TEST_CASE("brasko.dll exports its three entry points by name and by the ordinals
 
 TEST_CASE("GetPluginInfo: kind 3, the same static texts on every call, one empty text for both provider fields") {
     hoststub::PluginModule plugin(BraskoDll());
-    auto getInfo = plugin.Resolve<InfoFn>("GetPluginInfo");
-    host::PluginInfo first, second;
-    std::memset(&first, 0xEF, sizeof first);
-    std::memset(&second, 0xEF, sizeof second);
-    int result = static_cast<int>(0xdeadbeef);
-    getInfo(&first, &result);
-    CHECK(result == 1);
-    result = static_cast<int>(0xdeadbeef);
-    getInfo(&second, &result);
-    CHECK(result == 1);
-    CHECK(std::memcmp(&first, &second, sizeof first) == 0);
+    const host::PluginInfo first = testsupport::StablePluginInfo(plugin);
 
     CHECK(first.kind == 3);
     CHECK(testsupport::HexBytes(first.name) ==
@@ -92,16 +82,7 @@ TEST_CASE("GetActionMenu follows the cursor protocol over the three actions") {
         REQUIRE(item.caption != nullptr);
         CHECK(testsupport::HexBytes(item.caption) == testsupport::HexBytes(captions[cursor]));
     }
-    for (int end : {3, 4, -1, 100, static_cast<int>(0x80000000u)}) {
-        CAPTURE(end);
-        host::ActionMenuItem item;
-        std::memset(&item, 0xAB, sizeof item);
-        const host::ActionMenuItem before = item;
-        int value = end;
-        menu(&item, &value);
-        CHECK(value == 0);
-        CHECK(std::memcmp(&item, &before, sizeof item) == 0);
-    }
+    testsupport::CheckMenuEnds(menu, {3, 4, -1, 100, static_cast<int>(0x80000000u)});
     // The host walks it from its user-interface thread.
     hoststub::StandInHost host;
     std::vector<host::ActionMenuItem> items;

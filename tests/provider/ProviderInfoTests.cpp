@@ -8,11 +8,11 @@
 
 #include "hostapi/HostProtocol.h"
 #include "testing/host/PluginModule.h"
+#include "tests/support/PluginChecks.h"
 #include "tests/support/TestPaths.h"
 
 namespace {
 
-using InfoFn = void (*)(host::PluginInfo*, int*);
 using ServerMenuFn = void (*)(host::ServerMenuItem*, int*);
 
 hoststub::PluginModule& Ravo() {
@@ -36,17 +36,7 @@ TEST_CASE("ravo.dll exports its entry points by their plain names") {
 }
 
 TEST_CASE("GetPluginInfo fills all six fields with the same static texts on every call") {
-    auto getInfo = Ravo().Resolve<InfoFn>("GetPluginInfo");
-    host::PluginInfo first, second;
-    std::memset(&first, 0xEF, sizeof first);
-    std::memset(&second, 0xEF, sizeof second);
-    int result = 0xdeadbeef;
-    getInfo(&first, &result);
-    CHECK(result == 1);
-    result = 0xdeadbeef;
-    getInfo(&second, &result);
-    CHECK(result == 1);
-    CHECK(std::memcmp(&first, &second, sizeof first) == 0);
+    const host::PluginInfo first = testsupport::StablePluginInfo(Ravo());
 
     CHECK(first.kind == 1);
     CHECK(testsupport::HexBytes(first.name) ==
@@ -73,16 +63,7 @@ TEST_CASE("the server menu follows the cursor protocol") {
         else CHECK(testsupport::HexBytes(item.text) ==
                    testsupport::HexBytes("\xD0\xE5\xE6\xE8\xEC \xEE\xF2\xEB\xE0\xE4\xEA\xE8"));
     }
-    for (int end : {4, 5, -1, 1000, 0x7fffffff, static_cast<int>(0x80000000u)}) {
-        CAPTURE(end);
-        host::ServerMenuItem item;
-        std::memset(&item, 0xAB, sizeof item);
-        host::ServerMenuItem before = item;
-        int value = end;
-        menu(&item, &value);
-        CHECK(value == 0);
-        CHECK(std::memcmp(&item, &before, sizeof item) == 0);
-    }
+    testsupport::CheckMenuEnds(menu, {4, 5, -1, 1000, 0x7fffffff, static_cast<int>(0x80000000u)});
 
     // The three service URLs: HTTPS, no trailing slash, the /ktvinet path; 1 and 2 on port 8443,
     // 3 on the default port; 2 and 3 on one host.
