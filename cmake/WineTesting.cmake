@@ -12,9 +12,10 @@ set(WINE_RUN ${CMAKE_BINARY_DIR}/wine-run.sh)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${WINE_RUN})
 
 # A private X server for the tests that paint, started and stopped by CTest fixtures.
-set(TEST_XVFB_DISPLAY ":93")
-add_test(NAME xvfb_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/xvfb-fixture.sh start ${TEST_XVFB_DISPLAY} ${CMAKE_BINARY_DIR})
-add_test(NAME xvfb_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/xvfb-fixture.sh stop ${TEST_XVFB_DISPLAY} ${CMAKE_BINARY_DIR})
+# Xvfb picks a free display; the wrapper reads its name from the state folder.
+set(TEST_XVFB_STATE ${CMAKE_BINARY_DIR}/xvfb)
+add_test(NAME xvfb_start COMMAND ${CMAKE_SOURCE_DIR}/scripts/xvfb-fixture.sh start ${TEST_XVFB_STATE})
+add_test(NAME xvfb_stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/xvfb-fixture.sh stop ${TEST_XVFB_STATE})
 set_tests_properties(xvfb_start PROPERTIES FIXTURES_SETUP xvfb)
 set_tests_properties(xvfb_stop PROPERTIES FIXTURES_CLEANUP xvfb)
 
@@ -39,7 +40,7 @@ function(add_wine_test name)
   set(env "TEST_BINARY_DIR=${CMAKE_BINARY_DIR}" "TEST_SOURCE_DIR=${CMAKE_SOURCE_DIR}" ${T_ENVIRONMENT})
   set(fixtures)
   if(T_DISPLAY)
-    list(APPEND env "WINE_TEST_DISPLAY=${TEST_XVFB_DISPLAY}")
+    list(APPEND env "WINE_TEST_DISPLAY_FILE=${TEST_XVFB_STATE}/display")
     list(APPEND fixtures xvfb)
   endif()
   if(T_SERVICES)
