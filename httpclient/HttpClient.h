@@ -14,6 +14,8 @@
 #include "httpclient/ArgumentChecks.h"
 #include "httpclient/HttpClientMap.h"
 #include "httpclient/HttpOwners.h"
+#include "httpclient/HttpPostBody.h"
+#include "httpclient/HttpPostStat.h"
 #include "httpclient/HttpResponse.h"
 #include "httpclient/HttpTool.h"
 #include "httpclient/HttpUrlAnalyzer.h"
@@ -104,14 +106,22 @@ public:
                            nullptr, nullptr);
     }
 
-    // Continues a POST/upload context; none is active after a GET.
-    Response* ProceedRequest([[maybe_unused]] DWORD cbDesired) {
-        if (!_PostContextActive()) TTool::RaiseClientError(HTTPCLIENT_ERR_POST_NOT_STARTED);
-        return nullptr;
-    }
+    // POST and upload contexts (HttpClientPost.h). A start opens the request for a url-encoded
+    // POST or a multipart upload of the parameter map (HTTPCLIENT_PARAM_FILE marks a file to
+    // upload), ending any active context first; each ProceedRequest then sends a portion of the
+    // body and returns null, until the call after the last portion returns the response, which
+    // the caller deletes. A failure ends the context; none is active after a GET.
+    using PostStat = CHttpPostStatT<TTool>;
+    static constexpr DWORD kUploadContext = 0;
+    static constexpr DWORD kPostContext = 1;
+    void BeginPostRequest(const char* szUrl, bool bUseCache);
+    void BeginUploadRequest(const char* szUrl, bool bUseCache);
+    Response* ProceedRequest(DWORD cbDesired);
+    // The progress counters of the active context.
+    const PostStat& GetPostStat() const { return m_objPostStat; }
 
     // Ends an unfinished POST/upload context and closes the handles it owns; else nothing.
-    void ReleasePostContext() noexcept {}
+    void ReleasePostContext() noexcept;
 
 protected:
     // The request engine of the GET road. Handles given by the caller are used, never closed here
@@ -230,8 +240,23 @@ protected:
         return szBuff;
     }
 
-    // The POST/upload contexts keep their state here; no operation of this client starts one yet.
-    bool _PostContextActive() const { return false; }
+    // The POST/upload contexts (HttpClientPost.h).
+    bool _PostContextActive() const { return m_objPostStat.IsActive() != FALSE; }
+    void _StartPostContext(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl, DWORD dwFlags,
+                           const char* szReferer, const char* szUsrName, const char* szUsrPwd, DWORD nKind);
+    Response* _ProceedPostContext(DWORD nDesired);
+    Response* _ProceedUploadContext(DWORD nDesired);
+    void _WritePost(const BYTE* pbyData, DWORD cbData, BOOL bValue);
+    void _WritePost(const char* szText, BOOL bValue);
+    Response* _ReleasePostResponse();
+    void _CheckPostContext(const char* op, DWORD nDesired) const;
+    typename Map::ConstIterator _NextPostParam() const;
+    detail::PostBody<TTool, TEncoder> _PostBody() const;
+    auto _HeadWriter();
+    void _WritePostValue(DWORD nDesired);
+    void _WritePostFile(DWORD nDesired);
+    void _EndPostContext(UniqueInternetHandle& internet, UniqueInternetHandle& connection,
+                         UniqueInternetHandle& request) noexcept;
 
 private:
     static detail::ArgumentChecks<TTool> Checks(const char* op) { return {"CHttpClientT", op}; }
@@ -340,6 +365,23 @@ protected:
     DWORD m_dwFlags = 0;
     HeapText m_szProxyUserName;
     HeapText m_szProxyPassword;
+
+    // The POST/upload context. A borrowed handle was given by the caller: never closed here, never
+    // handed to the response.
+    PostStat m_objPostStat;
+    std::unique_ptr<kit::UniqueFile[]> m_ahPostFiles;  // one per file parameter
+    std::unique_ptr<HeapText[]> m_aszMimeTypes;       // one per file parameter
+    const char* m_szPostData = nullptr;                // the value being sent
+    HeapText m_szOwnedPostData;                        // its block when the context made it
+    UniqueInternetHandle m_hPostInternet;
+    BOOL m_bPostInternetBorrowed = FALSE;
+    UniqueInternetHandle m_hPostConnection;
+    BOOL m_bPostConnectionBorrowed = FALSE;
+    UniqueInternetHandle m_hPostRequest;
+    DWORD m_nPostContextKind = kPostContext;
+    std::unique_ptr<BYTE, HeapFree> m_pbyReadBuffer;  // 57344 bytes, from the first file read on
 };
 
 }  // namespace Tarvo
+
+#include "httpclient/HttpClientPost.h"

@@ -165,6 +165,29 @@ BOOL WINAPI SpyInternetCloseHandle(HINTERNET handle) {
     return Done(r, Real<decltype(&SpyInternetCloseHandle)>("InternetCloseHandle")(handle));
 }
 
+BOOL WINAPI SpyHttpSendRequestExA(HINTERNET request, LPINTERNET_BUFFERSA buffersIn, LPINTERNET_BUFFERSA buffersOut,
+                                  DWORD flags, DWORD_PTR context) {
+    WinInetRecord r = Record(WinInetCall::HttpSendRequestEx, request);
+    r.number = buffersIn ? buffersIn->dwBufferTotal : 0;
+    if (InjectFailure(r)) return FALSE;
+    return Done(r, Real<decltype(&SpyHttpSendRequestExA)>("HttpSendRequestExA")(request, buffersIn, buffersOut, flags,
+                                                                                 context));
+}
+
+BOOL WINAPI SpyInternetWriteFile(HINTERNET file, LPCVOID buffer, DWORD toWrite, LPDWORD written) {
+    WinInetRecord r = Record(WinInetCall::InternetWriteFile, file);
+    r.number = toWrite;
+    if (buffer) r.text.assign(static_cast<const char*>(buffer), toWrite);
+    if (InjectFailure(r)) return FALSE;
+    return Done(r, Real<decltype(&SpyInternetWriteFile)>("InternetWriteFile")(file, buffer, toWrite, written));
+}
+
+BOOL WINAPI SpyHttpEndRequestA(HINTERNET request, LPINTERNET_BUFFERSA buffersOut, DWORD flags, DWORD_PTR context) {
+    WinInetRecord r = Record(WinInetCall::HttpEndRequest, request);
+    if (InjectFailure(r)) return FALSE;
+    return Done(r, Real<decltype(&SpyHttpEndRequestA)>("HttpEndRequestA")(request, buffersOut, flags, context));
+}
+
 }  // namespace
 
 // The import slots. Their names carry the stdcall argument size, as the import library names them.
@@ -181,12 +204,16 @@ void* spy_HttpQueryInfoA __asm__("__imp__HttpQueryInfoA@20") = reinterpret_cast<
 void* spy_InternetReadFile __asm__("__imp__InternetReadFile@16") = reinterpret_cast<void*>(&SpyInternetReadFile);
 void* spy_InternetCloseHandle __asm__("__imp__InternetCloseHandle@4") =
     reinterpret_cast<void*>(&SpyInternetCloseHandle);
+void* spy_HttpSendRequestExA __asm__("__imp__HttpSendRequestExA@20") = reinterpret_cast<void*>(&SpyHttpSendRequestExA);
+void* spy_InternetWriteFile __asm__("__imp__InternetWriteFile@16") = reinterpret_cast<void*>(&SpyInternetWriteFile);
+void* spy_HttpEndRequestA __asm__("__imp__HttpEndRequestA@16") = reinterpret_cast<void*>(&SpyHttpEndRequestA);
 }
 
 const char* WinInetCallName(WinInetCall call) {
     static const char* const kNames[] = {
         "InternetOpenA",      "InternetConnectA", "HttpOpenRequestA", "HttpAddRequestHeadersA", "HttpSendRequestA",
         "InternetSetOptionA", "HttpQueryInfoA",   "InternetReadFile", "InternetCloseHandle",
+        "HttpSendRequestExA", "InternetWriteFile", "HttpEndRequestA",
     };
     return kNames[static_cast<int>(call)];
 }

@@ -23,6 +23,9 @@ enum class WinInetCall {
     HttpQueryInfo,
     InternetReadFile,
     InternetCloseHandle,
+    HttpSendRequestEx,
+    InternetWriteFile,
+    HttpEndRequest,
 };
 
 const char* WinInetCallName(WinInetCall call);
@@ -37,6 +40,9 @@ const char* WinInetCallName(WinInetCall call);
 //   HttpQueryInfo:         handle, number = info level, text = a custom header's name
 //   InternetReadFile:      handle, number = bytes read
 //   InternetCloseHandle:   handle
+//   HttpSendRequestEx:     handle = request, number = the buffers record's total body size
+//   InternetWriteFile:     handle = request, number = bytes asked, text = those bytes
+//   HttpEndRequest:        handle = request
 // `result` is the handle a create call returned; `ok` whether the call succeeded; `error` the
 // Windows error of a failed call.
 struct WinInetRecord {

@@ -1,0 +1,353 @@
+// The POST and upload contexts of CHttpClientT (included at the end of HttpClient.h). A context
+// holds an open request whose body the caller sends in portions, one ProceedRequest call each:
+// either the parameter map url-encoded (name=value pairs joined by '&'), or a multipart upload
+// whose parameters may be files. Separators and part headers go out in calls of their own; a file
+// is read in chunks of at most 57344 bytes. The start measures the whole body with the very pieces
+// the procedures write, so the length announced to the server is the length sent. Any failure
+// ends the context and closes every handle it owns; the client is then ready for another request.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <new>
+#include <utility>
+
+#include "httpclient/HttpClient.h"
+#include "httpclient/HttpPostBody.h"
+
+namespace Tarvo {
+namespace detail {
+
+// Runs one step of a context; a failure ends the context before it passes on.
+template <class TTool, class Client, class Step>
+auto EndContextOnFailure(Client& client, Step step) -> decltype(step()) {
+    try {
+        return step();
+    } catch (const typename TTool::Exception&) {
+        client.ReleasePostContext();
+        throw;
+    } catch (...) {
+        client.ReleasePostContext();
+        TTool::RaiseClientError(HTTPCLIENT_ERR_UNEXPECTED_ERROR);
+    }
+}
+
+}  // namespace detail
+
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::BeginPostRequest(const char* szUrl, bool bUseCache) {
+    _StartPostContext(nullptr, nullptr, szUrl, bUseCache ? kGetFlagsCached : kGetFlagsUncached, nullptr, nullptr,
+                      nullptr, kPostContext);
+}
+
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::BeginUploadRequest(const char* szUrl, bool bUseCache) {
+    _StartPostContext(nullptr, nullptr, szUrl, bUseCache ? kGetFlagsCached : kGetFlagsUncached, nullptr, nullptr,
+                      nullptr, kUploadContext);
+}
+
+template <class TTool, class TEncoder>
+typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>::ProceedRequest(DWORD cbDesired) {
+    return m_nPostContextKind == kPostContext ? _ProceedPostContext(cbDesired) : _ProceedUploadContext(cbDesired);
+}
+
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::ReleasePostContext() noexcept {
+    if (!_PostContextActive()) return;
+    UniqueInternetHandle internet, connection, request;
+    _EndPostContext(internet, connection, request);
+}
+
+// Writes separators and part headers, each piece in a write of its own.
+template <class TTool, class TEncoder>
+auto CHttpClientT<TTool, TEncoder>::_HeadWriter() {
+    return detail::PostPieces([this](const char* data, DWORD cb) {
+        _WritePost(reinterpret_cast<const BYTE*>(data), cb, FALSE);
+    });
+}
+
+// Handles given by the caller are borrowed: used, never closed, not handed to the response.
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl,
+                                                      DWORD dwFlags, const char* szReferer, const char* szUsrName,
+                                                      const char* szUsrPwd, DWORD nKind) {
+    ReleasePostContext();
+    const bool upload = nKind == kUploadContext;
+    try {
+        DWORD nCount = 0, nFiles = 0;
+        for (const auto& entry : m_mapParam) {
+            nCount = detail::AddCount<TTool>(nCount, 1);
+            if (upload && (entry.second.dwFlags & HTTPCLIENT_PARAM_FILE)) ++nFiles;
+        }
+
+        // Each file stays open from here to the end of the context, so its size cannot change.
+        std::unique_ptr<kit::UniqueFile[]> files;
+        std::unique_ptr<HeapText[]> mimeTypes;
+        if (nFiles) {
+            files.reset(new (std::nothrow) kit::UniqueFile[nFiles]);
+            mimeTypes.reset(new (std::nothrow) HeapText[nFiles]);
+            if (!files || !mimeTypes) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
+            DWORD i = 0;
+            for (const auto& entry : m_mapParam) {
+                if (!(entry.second.dwFlags & HTTPCLIENT_PARAM_FILE)) continue;
+                const char* path = entry.second.szValue;
+                files[i].reset(TTool::OpenFile(path));
+                if (!files[i]) TTool::RaiseClientError(HTTPCLIENT_ERR_OPENFILE_FAILED, ::GetLastError(), path);
+                mimeTypes[i].reset(TTool::GetMimeType(files[i].get(), m_nCodePage));
+                ++i;
+            }
+        }
+
+        DWORD cbActualTotal = 0, cbTotal = 0;
+        const auto body = _PostBody();
+        const detail::PostPieces count([&](const char*, DWORD cb) {
+            cbActualTotal = detail::AddCount<TTool>(cbActualTotal, cb);
+        });
+        auto addValue = [&](DWORD cb) {
+            cbTotal = detail::AddCount<TTool>(cbTotal, cb);
+            cbActualTotal = detail::AddCount<TTool>(cbActualTotal, cb);
+        };
+        DWORD index = 0, fileIndex = 0;
+        for (const auto& entry : m_mapParam) {
+            const DWORD flags = entry.second.dwFlags;
+            if (upload) {
+                const bool isFile = (flags & HTTPCLIENT_PARAM_FILE) != 0;
+                const auto part = isFile ? body.UploadPart(entry.first, entry.second.szValue, true,
+                                                           files[fileIndex].get(), mimeTypes[fileIndex].get())
+                                         : body.UploadPart(entry.first, entry.second.szValue, false,
+                                                           INVALID_HANDLE_VALUE, nullptr);
+                if (isFile) ++fileIndex;
+                body.UploadHead(count, part);
+                addValue(part.cbValue);
+                body.UploadValueEnd(count);
+            } else {
+                body.PostHead(count, index == 0, body.UrlText(entry.first, flags & HTTPCLIENT_PARAM_ENCODED_NAME));
+                addValue(body.UrlText(entry.second.szValue, flags & HTTPCLIENT_PARAM_ENCODED_VALUE).length);
+            }
+            ++index;
+        }
+        if (upload) body.UploadClosing(count, nCount == 0);
+
+        // Declared in this order, so a failure closes the request, then the connection, then the session.
+        UniqueInternetHandle ownInternet;
+        UniqueInternetHandle ownConnection;
+        UniqueInternetHandle request;
+        if (!hInternet) {
+            ownInternet.reset(_OpenInternet());
+            hInternet = ownInternet.get();
+        }
+        if (!hConnection) {
+            ownConnection.reset(OpenConnection(hInternet, szUrl, szUsrName, szUsrPwd));
+            hConnection = ownConnection.get();
+        }
+        request.reset(OpenRequest(hConnection, "POST", szUrl, dwFlags, szReferer));
+        AddRequestHeader(request.get());
+        const char* contentType = !upload                   ? detail::kUrlEncodedContentType
+                                  : m_szMultipartContentType ? m_szMultipartContentType.get()
+                                                             : detail::kDefaultMultipartContentType;
+        TTool::AddHeader(request.get(), "Content-Type", contentType);
+        TTool::SendRequestEx(request.get(), cbActualTotal);
+
+        m_ahPostFiles = std::move(files);
+        m_aszMimeTypes = std::move(mimeTypes);
+        m_szPostData = nullptr;
+        m_szOwnedPostData.reset();
+        m_bPostInternetBorrowed = !ownInternet;
+        m_hPostInternet.reset(ownInternet ? ownInternet.release() : hInternet);
+        m_bPostConnectionBorrowed = !ownConnection;
+        m_hPostConnection.reset(ownConnection ? ownConnection.release() : hConnection);
+        m_hPostRequest.reset(request.release());
+        m_nPostContextKind = nKind;
+        m_objPostStat._MakeActive(cbActualTotal, cbTotal, nCount, nFiles);
+    } catch (const typename TTool::Exception&) {
+        throw;
+    } catch (...) {
+        TTool::RaiseClientError(HTTPCLIENT_ERR_UNEXPECTED_ERROR);
+    }
+}
+
+template <class TTool, class TEncoder>
+typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>::_ProceedPostContext(
+    DWORD nDesired) {
+    return detail::EndContextOnFailure<TTool>(*this, [&]() -> Response* {
+        _CheckPostContext("_ProceedPostContext", nDesired);
+        PostStat& stat = m_objPostStat;
+        if (stat.CurrParamIsComplete()) {
+            if (stat.PostedCount() == stat.TotalCount()) {
+                TTool::EndRequest(m_hPostRequest.get());
+                return _ReleasePostResponse();
+            }
+            const auto& entry = *_NextPostParam();
+            const auto body = _PostBody();
+            const DWORD flags = entry.second.dwFlags;
+            body.PostHead(_HeadWriter(), stat.PostedCount() == 0,
+                          body.UrlText(entry.first, flags & HTTPCLIENT_PARAM_ENCODED_NAME));
+            detail::PostText value = body.UrlText(entry.second.szValue, flags & HTTPCLIENT_PARAM_ENCODED_VALUE);
+            stat._StartNewEntry(entry.first, value.length, FALSE, nullptr);
+            m_szPostData = value.text;
+            m_szOwnedPostData = std::move(value.owned);
+            return nullptr;
+        }
+        _WritePostValue(nDesired);
+        return nullptr;
+    });
+}
+
+template <class TTool, class TEncoder>
+typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>::_ProceedUploadContext(
+    DWORD nDesired) {
+    return detail::EndContextOnFailure<TTool>(*this, [&]() -> Response* {
+        _CheckPostContext("_ProceedUploadContext", nDesired);
+        PostStat& stat = m_objPostStat;
+        if (stat.IsComplete()) {
+            TTool::EndRequest(m_hPostRequest.get());
+            return _ReleasePostResponse();
+        }
+        const auto body = _PostBody();
+        const auto write = _HeadWriter();
+        if (stat.TotalCount() == 0) {
+            body.UploadClosing(write, true);
+            return nullptr;
+        }
+        if (stat.CurrParamIsComplete()) {
+            if (stat.PostedCount() == stat.TotalCount()) {
+                body.UploadClosing(write, false);
+                return nullptr;
+            }
+            const auto& entry = *_NextPostParam();
+            const bool isFile = (entry.second.dwFlags & HTTPCLIENT_PARAM_FILE) != 0;
+            const DWORD fileIndex = stat.PostedFileCount();
+            auto part = isFile ? body.UploadPart(entry.first, entry.second.szValue, true,
+                                                 m_ahPostFiles[fileIndex].get(), m_aszMimeTypes[fileIndex].get())
+                               : body.UploadPart(entry.first, entry.second.szValue, false, INVALID_HANDLE_VALUE,
+                                                 nullptr);
+            body.UploadHead(write, part);
+            stat._StartNewEntry(entry.first, part.cbValue, isFile, entry.second.szValue);
+            m_szPostData = part.value.text;
+            m_szOwnedPostData = std::move(part.value.owned);
+            if (part.cbValue == 0) body.UploadValueEnd(write);
+            return nullptr;
+        }
+        if (stat.CurrParamIsFile()) {
+            _WritePostFile(nDesired);
+        } else {
+            _WritePostValue(nDesired);
+        }
+        if (stat.CurrParamIsComplete()) body.UploadValueEnd(write);
+        return nullptr;
+    });
+}
+
+// The next min(n, remaining) bytes of the current value.
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::_WritePostValue(DWORD nDesired) {
+    const DWORD remain = m_objPostStat.CurrParamRemainByte();
+    _WritePost(reinterpret_cast<const BYTE*>(m_szPostData) + m_objPostStat.CurrParamPostedByte(),
+               nDesired < remain ? nDesired : remain, TRUE);
+}
+
+// The next min(n, remaining) bytes of the current file, read and written in chunks of the buffer.
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::_WritePostFile(DWORD nDesired) {
+    const DWORD remain = m_objPostStat.CurrParamRemainByte();
+    const DWORD cbWanted = nDesired < remain ? nDesired : remain;
+    HANDLE file = m_ahPostFiles[m_objPostStat.PostedFileCount() - 1].get();
+    if (!m_pbyReadBuffer) {
+        m_pbyReadBuffer.reset(static_cast<BYTE*>(std::malloc(detail::kPostReadChunk)));
+        if (!m_pbyReadBuffer) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
+    }
+    for (DWORD done = 0; done < cbWanted;) {
+        const DWORD cbChunk = cbWanted - done < detail::kPostReadChunk ? cbWanted - done : detail::kPostReadChunk;
+        DWORD cbRead = 0;
+        if (!::ReadFile(file, m_pbyReadBuffer.get(), cbChunk, &cbRead, nullptr))
+            TTool::RaiseClientError(HTTPCLIENT_ERR_READFILE_FAILED, ::GetLastError());
+        if (cbRead != cbChunk) TTool::RaiseClientError(HTTPCLIENT_ERR_READ_UNEXPECTED_SIZE);
+        _WritePost(m_pbyReadBuffer.get(), cbRead, TRUE);
+        done += cbRead;
+    }
+}
+
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::_WritePost(const BYTE* pbyData, DWORD cbData, BOOL bValue) {
+    Checks("_WritePost").NotNull(m_hPostRequest.get(), "m_hRequest");
+    if (!pbyData || cbData == 0) return;
+    if (bValue) {
+        m_objPostStat._TestAddPostedBytes(cbData);
+    } else {
+        m_objPostStat._TestAddActualPostedBytes(cbData);
+    }
+    TTool::InternetWriteFile(m_hPostRequest.get(), pbyData, cbData);
+    if (bValue) {
+        m_objPostStat._AddPostedBytes(cbData);
+    } else {
+        m_objPostStat._AddActualPostedBytes(cbData);
+    }
+}
+
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::_WritePost(const char* szText, BOOL bValue) {
+    _WritePost(reinterpret_cast<const BYTE*>(szText), szText ? static_cast<DWORD>(std::strlen(szText)) : 0, bValue);
+}
+
+template <class TTool, class TEncoder>
+typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>::_ReleasePostResponse() {
+    if (!_PostContextActive())
+        Checks("_ReleasePostResponse").Refuse("", "The post context is not active.");
+    UniqueInternetHandle internet, connection, request;
+    _EndPostContext(internet, connection, request);
+    Response* response = new (std::nothrow) Response(internet.get(), connection.get(), request.get());
+    if (!response) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
+    internet.release();
+    connection.release();
+    request.release();
+    return response;
+}
+
+// Collects the handles the context owns (a borrowed one is let go), closes its files and frees
+// everything else; the statistics end.
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::_EndPostContext(UniqueInternetHandle& internet, UniqueInternetHandle& connection,
+                                                    UniqueInternetHandle& request) noexcept {
+    if (m_bPostInternetBorrowed) m_hPostInternet.release();
+    internet = std::move(m_hPostInternet);
+    if (m_bPostConnectionBorrowed) m_hPostConnection.release();
+    connection = std::move(m_hPostConnection);
+    request = std::move(m_hPostRequest);
+    m_bPostInternetBorrowed = m_bPostConnectionBorrowed = FALSE;
+    m_ahPostFiles.reset();
+    m_aszMimeTypes.reset();
+    m_szPostData = nullptr;
+    m_szOwnedPostData.reset();
+    m_pbyReadBuffer.reset();
+    m_objPostStat._MakeInactive();
+}
+
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::_CheckPostContext(const char* op, DWORD nDesired) const {
+    if (!_PostContextActive()) TTool::RaiseClientError(HTTPCLIENT_ERR_POST_NOT_STARTED);
+    const auto checks = Checks(op);
+    checks.NotNull(m_hPostInternet.get(), "m_hInternet");
+    checks.NotNull(m_hPostConnection.get(), "m_hConnection");
+    checks.NotNull(m_hPostRequest.get(), "m_hRequest");
+    checks.NotZero(nDesired, "nDesired");
+}
+
+// The parameter after those started, in map order.
+template <class TTool, class TEncoder>
+typename CHttpClientT<TTool, TEncoder>::Map::ConstIterator CHttpClientT<TTool, TEncoder>::_NextPostParam() const {
+    auto it = m_mapParam.Begin();
+    for (DWORD i = m_objPostStat.PostedCount(); i > 0 && it != m_mapParam.End(); --i) ++it;
+    if (it == m_mapParam.End()) TTool::RaiseClientError(HTTPCLIENT_ERR_UNEXPECTED_ERROR);
+    return it;
+}
+
+template <class TTool, class TEncoder>
+detail::PostBody<TTool, TEncoder> CHttpClientT<TTool, TEncoder>::_PostBody() const {
+    return {m_bUseUtf8, m_nCodePage, m_szEncodedBoundary ? m_szEncodedBoundary : detail::kDefaultUploadBoundary};
+}
+
+}  // namespace Tarvo
