@@ -371,8 +371,7 @@ protected:
     PostStat m_objPostStat;
     std::unique_ptr<kit::UniqueFile[]> m_ahPostFiles;  // one per file parameter
     std::unique_ptr<HeapText[]> m_aszMimeTypes;       // one per file parameter
-    const char* m_szPostData = nullptr;                // the value being sent
-    HeapText m_szOwnedPostData;                        // its block when the context made it
+    detail::PostText m_objPostData;                    // the value being sent, owned when encoded
     UniqueInternetHandle m_hPostInternet;
     BOOL m_bPostInternetBorrowed = FALSE;
     UniqueInternetHandle m_hPostConnection;

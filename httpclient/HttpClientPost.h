@@ -113,20 +113,14 @@ void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTE
         };
         DWORD index = 0, fileIndex = 0;
         for (const auto& entry : m_mapParam) {
-            const DWORD flags = entry.second.dwFlags;
             if (upload) {
-                const bool isFile = (flags & HTTPCLIENT_PARAM_FILE) != 0;
-                const auto part = isFile ? body.UploadPart(entry.first, entry.second.szValue, true,
-                                                           files[fileIndex].get(), mimeTypes[fileIndex].get())
-                                         : body.UploadPart(entry.first, entry.second.szValue, false,
-                                                           INVALID_HANDLE_VALUE, nullptr);
-                if (isFile) ++fileIndex;
+                const auto part = body.UploadPart(entry, files.get(), mimeTypes.get(), &fileIndex);
                 body.UploadHead(count, part);
                 addValue(part.cbValue);
                 body.UploadValueEnd(count);
             } else {
-                body.PostHead(count, index == 0, body.UrlText(entry.first, flags & HTTPCLIENT_PARAM_ENCODED_NAME));
-                addValue(body.UrlText(entry.second.szValue, flags & HTTPCLIENT_PARAM_ENCODED_VALUE).length);
+                body.PostHead(count, index == 0, body.PostName(entry));
+                addValue(body.PostValue(entry).length);
             }
             ++index;
         }
@@ -154,8 +148,7 @@ void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTE
 
         m_ahPostFiles = std::move(files);
         m_aszMimeTypes = std::move(mimeTypes);
-        m_szPostData = nullptr;
-        m_szOwnedPostData.reset();
+        m_objPostData = detail::PostText();
         m_bPostInternetBorrowed = !ownInternet;
         m_hPostInternet.reset(ownInternet ? ownInternet.release() : hInternet);
         m_bPostConnectionBorrowed = !ownConnection;
@@ -183,13 +176,10 @@ typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>:
             }
             const auto& entry = *_NextPostParam();
             const auto body = _PostBody();
-            const DWORD flags = entry.second.dwFlags;
-            body.PostHead(_HeadWriter(), stat.PostedCount() == 0,
-                          body.UrlText(entry.first, flags & HTTPCLIENT_PARAM_ENCODED_NAME));
-            detail::PostText value = body.UrlText(entry.second.szValue, flags & HTTPCLIENT_PARAM_ENCODED_VALUE);
+            body.PostHead(_HeadWriter(), stat.PostedCount() == 0, body.PostName(entry));
+            detail::PostText value = body.PostValue(entry);
             stat._StartNewEntry(entry.first, value.length, FALSE, nullptr);
-            m_szPostData = value.text;
-            m_szOwnedPostData = std::move(value.owned);
+            m_objPostData = std::move(value);
             return nullptr;
         }
         _WritePostValue(nDesired);
@@ -219,16 +209,11 @@ typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>:
                 return nullptr;
             }
             const auto& entry = *_NextPostParam();
-            const bool isFile = (entry.second.dwFlags & HTTPCLIENT_PARAM_FILE) != 0;
-            const DWORD fileIndex = stat.PostedFileCount();
-            auto part = isFile ? body.UploadPart(entry.first, entry.second.szValue, true,
-                                                 m_ahPostFiles[fileIndex].get(), m_aszMimeTypes[fileIndex].get())
-                               : body.UploadPart(entry.first, entry.second.szValue, false, INVALID_HANDLE_VALUE,
-                                                 nullptr);
+            DWORD fileIndex = stat.PostedFileCount();
+            auto part = body.UploadPart(entry, m_ahPostFiles.get(), m_aszMimeTypes.get(), &fileIndex);
             body.UploadHead(write, part);
-            stat._StartNewEntry(entry.first, part.cbValue, isFile, entry.second.szValue);
-            m_szPostData = part.value.text;
-            m_szOwnedPostData = std::move(part.value.owned);
+            stat._StartNewEntry(entry.first, part.cbValue, part.isFile, entry.second.szValue);
+            m_objPostData = std::move(part.value);
             if (part.cbValue == 0) body.UploadValueEnd(write);
             return nullptr;
         }
@@ -246,7 +231,7 @@ typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>:
 template <class TTool, class TEncoder>
 void CHttpClientT<TTool, TEncoder>::_WritePostValue(DWORD nDesired) {
     const DWORD remain = m_objPostStat.CurrParamRemainByte();
-    _WritePost(reinterpret_cast<const BYTE*>(m_szPostData) + m_objPostStat.CurrParamPostedByte(),
+    _WritePost(reinterpret_cast<const BYTE*>(m_objPostData.text) + m_objPostStat.CurrParamPostedByte(),
                nDesired < remain ? nDesired : remain, TRUE);
 }
 
@@ -320,8 +305,7 @@ void CHttpClientT<TTool, TEncoder>::_EndPostContext(UniqueInternetHandle& intern
     m_bPostInternetBorrowed = m_bPostConnectionBorrowed = FALSE;
     m_ahPostFiles.reset();
     m_aszMimeTypes.reset();
-    m_szPostData = nullptr;
-    m_szOwnedPostData.reset();
+    m_objPostData = detail::PostText();
     m_pbyReadBuffer.reset();
     m_objPostStat._MakeInactive();
 }

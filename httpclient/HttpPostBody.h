@@ -8,7 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Unique.h"
 #include "httpclient/HttpClientException.h"
+#include "httpclient/HttpClientMap.h"
 #include "httpclient/HttpOwners.h"
 
 namespace Tarvo::detail {
@@ -70,17 +72,33 @@ struct PostBody {
                        [&](char* out) { TEncoder::Utf8Encode(out, text, codePage); });
     }
 
-    // A file's size comes from its handle (0 once the handle is closed).
-    Part UploadPart(const char* name, const char* value, bool isFile, HANDLE file, const char* mimeType) const {
+    // A parameter-map entry of a url-encoded body: its name, and its value.
+    template <class Entry>
+    PostText PostName(const Entry& entry) const {
+        return UrlText(entry.first, (entry.second.dwFlags & HTTPCLIENT_PARAM_ENCODED_NAME) != 0);
+    }
+    template <class Entry>
+    PostText PostValue(const Entry& entry) const {
+        return UrlText(entry.second.szValue, (entry.second.dwFlags & HTTPCLIENT_PARAM_ENCODED_VALUE) != 0);
+    }
+
+    // A parameter-map entry as a multipart part; a file parameter takes the next of the files
+    // (handle and MIME type) at `*fileIndex`, and its size comes from the handle (0 once the
+    // handle is closed).
+    template <class Entry>
+    Part UploadPart(const Entry& entry, const kit::UniqueFile* files, const HeapText* mimeTypes,
+                    DWORD* fileIndex) const {
         Part part;
-        part.name = FormText(name);
-        part.isFile = isFile;
-        if (isFile) {
-            part.path = FormText(value);
-            part.mimeType = mimeType;
-            part.cbValue = file == INVALID_HANDLE_VALUE ? 0 : TTool::GetFileSize(file, value);
+        part.name = FormText(entry.first);
+        part.isFile = (entry.second.dwFlags & HTTPCLIENT_PARAM_FILE) != 0;
+        if (part.isFile) {
+            const HANDLE file = files[*fileIndex].get();
+            part.path = FormText(entry.second.szValue);
+            part.mimeType = mimeTypes[*fileIndex].get();
+            part.cbValue = file == INVALID_HANDLE_VALUE ? 0 : TTool::GetFileSize(file, entry.second.szValue);
+            ++*fileIndex;
         } else {
-            part.value = FormText(value);
+            part.value = FormText(entry.second.szValue);
             part.cbValue = part.value.length;
         }
         return part;

@@ -43,6 +43,7 @@ public:
     using Client::_StartPostContext;
     using Client::_WritePost;
     using Client::m_ahPostFiles;
+    using Client::m_bUseUtf8;
     using Client::m_szBoundary;
     using Client::m_szEncodedBoundary;
     using Client::m_szMultipartContentType;
@@ -310,6 +311,38 @@ TEST_CASE("an upload without parameters is the closing boundary alone; without a
         CheckAllClosed(spy);
         CheckRecorded(token, BodyOf(steps), "multipart/form-data; boundary=" + boundary);
     }
+}
+
+TEST_CASE("a client that sends UTF-8 converts the names and values of both body kinds") {
+    WinInetSpy spy;
+    const std::string token = Services::UniqueToken();
+    UploadFile file("utf8-" + token + ".gif", GifContent(10));
+    std::string boundary;
+    for (DWORD kind : {Client::kPostContext, Client::kUploadContext}) {
+        CAPTURE(kind);
+        TestClient client;
+        client.m_bUseUtf8 = TRUE;
+        boundary = client.m_szBoundary.get();
+        client.AddParam("\xC6", "\xE6 \xC6");
+        std::string body;
+        if (kind == Client::kPostContext) {
+            client.BeginPostRequest(Svc().HttpUrl("/echo?" + token + "p").c_str(), false);
+            body = "%D0%96=%D0%B6+%D0%96";
+        } else {
+            client.AddParam("f", file.path(), kFile);
+            client.BeginUploadRequest(Svc().HttpUrl("/echo?" + token + "u").c_str(), false);
+            const std::string open = "--" + boundary + "\r\nContent-Disposition: form-data; name=\"";
+            body = open + "\xD0\x96\"\r\n\r\n\xD0\xB6 \xD0\x96\r\n" + open + "f\"; filename=\"" + file.path() +
+                   "\"\r\nContent-Type: image/gif\r\n\r\n" + GifContent(10) + "\r\n--" + boundary + "--\r\n";
+        }
+        CHECK(client.GetPostStat().ActualTotalByte() == body.size());
+        Response* response = nullptr;
+        for (int i = 0; i < 10 && !response; ++i) response = client.ProceedRequest(100);
+        REQUIRE(response != nullptr);
+        CheckEcho(*response, "POST /echo?", body);
+        delete response;
+    }
+    CheckAllClosed(spy);
 }
 
 TEST_CASE("a failure while a context runs ends it, closes what it owned, and the client serves another GET") {
