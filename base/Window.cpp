@@ -20,7 +20,8 @@ struct ClassRegistry {
     std::vector<std::string> names;
     std::string defaultName;
 
-    // Classes are not unregistered with their module: a later load would find our old procedure.
+    // Windows does not unregister a DLL's classes when it unloads, and a later load would find our
+    // old procedure in them: they go with the module.
     ~ClassRegistry() {
         for (const std::string& name : names) ::UnregisterClassA(name.c_str(), Window::ModuleInstance());
     }

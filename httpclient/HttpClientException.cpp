@@ -94,11 +94,12 @@ Char* CopyText(const Char* text) {
     return copy;
 }
 
+// The copy is made before the old text goes, so an exception can be given its own message.
 template <class Char>
 void ReplaceText(Char*& field, const Char* text) {
+    Char* copy = CopyText(text);
     std::free(field);
-    field = nullptr;
-    field = CopyText(text);
+    field = copy;
 }
 
 template <class Exception, class Char>

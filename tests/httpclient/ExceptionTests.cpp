@@ -118,6 +118,8 @@ TEST_CASE("messages are private copies: copies, assignment and replacement are i
     errmsg_exceptionA plain("a");
     plain.SetErrorMessage("b");
     CHECK(std::string(plain.GetErrorMessage()) == "b");
+    plain.SetErrorMessage(plain.GetErrorMessage());  // its own text: copied before the old one goes
+    CHECK(std::string(plain.GetErrorMessage()) == "b");
     plain.SetErrorMessage(nullptr);
     CHECK(std::string(plain.GetErrorMessage()) == "NULL");
 
