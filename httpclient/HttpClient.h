@@ -253,6 +253,10 @@ protected:
     typename Map::ConstIterator _NextPostParam() const;
     detail::PostBody<TTool, TEncoder> _PostBody() const;
     auto _HeadWriter();
+    void _OpenUploadFiles(DWORD nFiles, std::unique_ptr<kit::UniqueFile[]>& files,
+                          std::unique_ptr<HeapText[]>& mimeTypes) const;
+    void _MeasurePostBody(bool bUpload, const kit::UniqueFile* files, const HeapText* mimeTypes,
+                          DWORD& cbActualTotal, DWORD& cbTotal) const;
     void _WritePostValue(DWORD nDesired);
     void _WritePostFile(DWORD nDesired);
     void _EndPostContext(UniqueInternetHandle& internet, UniqueInternetHandle& connection,

@@ -87,44 +87,9 @@ void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTE
         // Each file stays open from here to the end of the context, so its size cannot change.
         std::unique_ptr<kit::UniqueFile[]> files;
         std::unique_ptr<HeapText[]> mimeTypes;
-        if (nFiles) {
-            files.reset(new (std::nothrow) kit::UniqueFile[nFiles]);
-            mimeTypes.reset(new (std::nothrow) HeapText[nFiles]);
-            if (!files || !mimeTypes) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
-            DWORD i = 0;
-            for (const auto& entry : m_mapParam) {
-                if (!(entry.second.dwFlags & HTTPCLIENT_PARAM_FILE)) continue;
-                const char* path = entry.second.szValue;
-                files[i].reset(TTool::OpenFile(path));
-                if (!files[i]) TTool::RaiseClientError(HTTPCLIENT_ERR_OPENFILE_FAILED, ::GetLastError(), path);
-                mimeTypes[i].reset(TTool::GetMimeType(files[i].get(), m_nCodePage));
-                ++i;
-            }
-        }
-
+        if (nFiles) _OpenUploadFiles(nFiles, files, mimeTypes);
         DWORD cbActualTotal = 0, cbTotal = 0;
-        const auto body = _PostBody();
-        const detail::PostPieces count([&](const char*, DWORD cb) {
-            cbActualTotal = detail::AddCount<TTool>(cbActualTotal, cb);
-        });
-        auto addValue = [&](DWORD cb) {
-            cbTotal = detail::AddCount<TTool>(cbTotal, cb);
-            cbActualTotal = detail::AddCount<TTool>(cbActualTotal, cb);
-        };
-        DWORD index = 0, fileIndex = 0;
-        for (const auto& entry : m_mapParam) {
-            if (upload) {
-                const auto part = body.UploadPart(entry, files.get(), mimeTypes.get(), &fileIndex);
-                body.UploadHead(count, part);
-                addValue(part.cbValue);
-                body.UploadValueEnd(count);
-            } else {
-                body.PostHead(count, index == 0, body.PostName(entry));
-                addValue(body.PostValue(entry).length);
-            }
-            ++index;
-        }
-        if (upload) body.UploadClosing(count, nCount == 0);
+        _MeasurePostBody(upload, files.get(), mimeTypes.get(), cbActualTotal, cbTotal);
 
         // Declared in this order, so a failure closes the request, then the connection, then the session.
         UniqueInternetHandle ownInternet;
@@ -161,6 +126,55 @@ void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTE
     } catch (...) {
         TTool::RaiseClientError(HTTPCLIENT_ERR_UNEXPECTED_ERROR);
     }
+}
+
+// Opens every file parameter in map order and finds its MIME type; 603 names a file that cannot
+// be opened.
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::_OpenUploadFiles(DWORD nFiles, std::unique_ptr<kit::UniqueFile[]>& files,
+                                                     std::unique_ptr<HeapText[]>& mimeTypes) const {
+    files.reset(new (std::nothrow) kit::UniqueFile[nFiles]);
+    mimeTypes.reset(new (std::nothrow) HeapText[nFiles]);
+    if (!files || !mimeTypes) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
+    DWORD i = 0;
+    for (const auto& entry : m_mapParam) {
+        if (!(entry.second.dwFlags & HTTPCLIENT_PARAM_FILE)) continue;
+        const char* path = entry.second.szValue;
+        files[i].reset(TTool::OpenFile(path));
+        if (!files[i]) TTool::RaiseClientError(HTTPCLIENT_ERR_OPENFILE_FAILED, ::GetLastError(), path);
+        mimeTypes[i].reset(TTool::GetMimeType(files[i].get(), m_nCodePage));
+        ++i;
+    }
+}
+
+// The whole body and its value bytes, counted over the pieces that the procedures write.
+template <class TTool, class TEncoder>
+void CHttpClientT<TTool, TEncoder>::_MeasurePostBody(bool bUpload, const kit::UniqueFile* files,
+                                                     const HeapText* mimeTypes, DWORD& cbActualTotal,
+                                                     DWORD& cbTotal) const {
+    const auto body = _PostBody();
+    const detail::PostPieces count([&](const char*, DWORD cb) {
+        cbActualTotal = detail::AddCount<TTool>(cbActualTotal, cb);
+    });
+    auto addValue = [&](DWORD cb) {
+        cbTotal = detail::AddCount<TTool>(cbTotal, cb);
+        cbActualTotal = detail::AddCount<TTool>(cbActualTotal, cb);
+    };
+    DWORD fileIndex = 0;
+    bool first = true;
+    for (const auto& entry : m_mapParam) {
+        if (bUpload) {
+            const auto part = body.UploadPart(entry, files, mimeTypes, &fileIndex);
+            body.UploadHead(count, part);
+            addValue(part.cbValue);
+            body.UploadValueEnd(count);
+        } else {
+            body.PostHead(count, first, body.PostName(entry));
+            addValue(body.PostValue(entry).length);
+        }
+        first = false;
+    }
+    if (bUpload) body.UploadClosing(count, m_mapParam.Empty());
 }
 
 template <class TTool, class TEncoder>
