@@ -44,6 +44,9 @@ public:
     using Client::_WritePost;
     using Client::m_ahPostFiles;
     using Client::m_bUseUtf8;
+    using Client::m_hPostConnection;
+    using Client::m_hPostInternet;
+    using Client::m_hPostRequest;
     using Client::m_szBoundary;
     using Client::m_szEncodedBoundary;
     using Client::m_szMultipartContentType;
@@ -477,6 +480,47 @@ TEST_CASE("ProceedRequest without a context throws 104 and changes nothing; the 
     delete response;
     CHECK(Catch([&] { client.ProceedRequest(100); }).code == 104);
     CheckAllClosed(spy);
+}
+
+TEST_CASE("the common checks of each procedure name a missing handle, and the context ends after them") {
+    struct Case {
+        DWORD kind;
+        Tarvo::UniqueInternetHandle TestClient::*handle;
+        const char* message;
+    };
+    const Case cases[] = {
+        {Client::kPostContext, &TestClient::m_hPostInternet,
+         "CHttpClientT::_ProceedPostContext: m_hInternet can not be NULL."},
+        {Client::kPostContext, &TestClient::m_hPostConnection,
+         "CHttpClientT::_ProceedPostContext: m_hConnection can not be NULL."},
+        {Client::kPostContext, &TestClient::m_hPostRequest,
+         "CHttpClientT::_ProceedPostContext: m_hRequest can not be NULL."},
+        {Client::kUploadContext, &TestClient::m_hPostInternet,
+         "CHttpClientT::_ProceedUploadContext: m_hInternet can not be NULL."},
+        {Client::kUploadContext, &TestClient::m_hPostConnection,
+         "CHttpClientT::_ProceedUploadContext: m_hConnection can not be NULL."},
+        {Client::kUploadContext, &TestClient::m_hPostRequest,
+         "CHttpClientT::_ProceedUploadContext: m_hRequest can not be NULL."},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.message);
+        WinInetSpy spy;
+        TestClient client;
+        client.AddParam("a", "1");
+        const std::string url = Svc().HttpUrl("/echo");
+        if (c.kind == Client::kPostContext) {
+            client.BeginPostRequest(url.c_str(), false);
+        } else {
+            client.BeginUploadRequest(url.c_str(), false);
+        }
+        Tarvo::UniqueInternetHandle taken((client.*c.handle).release());
+        Raised r = Catch([&] { client.ProceedRequest(10); });
+        CHECK(r.code == 0);
+        CHECK(r.message == c.message);
+        CHECK(client.GetPostStat().IsActive() == FALSE);
+        taken.reset();
+        CheckAllClosed(spy);
+    }
 }
 
 TEST_CASE("handles given by the caller are used, never closed, and not handed to the response") {
