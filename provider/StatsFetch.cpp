@@ -9,7 +9,6 @@
 #include <memory>
 
 #include "httpclient/HttpClient.h"
-#include "httpclient/HttpEncoder.h"
 #include "hostapi/HostProtocol.h"
 #include "provider/OutputKeys.h"
 #include "provider/ServiceConfig.h"

@@ -4,7 +4,6 @@
 
 #ifdef _WIN32
 #include "httpclient/HttpClient.h"
-#include "httpclient/HttpEncoder.h"
 #endif
 
 CStatsSession::CStatsSession() : settings(nullptr), valueList(nullptr), hostWindow(nullptr) {}

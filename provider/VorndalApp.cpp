@@ -1,7 +1,6 @@
 #include "provider/VorndalApp.h"
 
 #include "httpclient/HttpClient.h"
-#include "httpclient/HttpEncoder.h"
 #include "provider/StatsSession.h"
 #include "provider/StatsStates.h"
 
