@@ -13,8 +13,8 @@
 
 #include "httpclient/ArgumentChecks.h"
 #include "httpclient/HttpClientMap.h"
-#include "httpclient/HttpOwners.h"
 #include "httpclient/HttpEncoder.h"
+#include "httpclient/HttpOwners.h"
 #include "httpclient/HttpPostBody.h"
 #include "httpclient/HttpPostStat.h"
 #include "httpclient/HttpResponse.h"
