@@ -61,9 +61,9 @@ public:
     // All five are stored for the next internet session, or none of them when it throws.
     void SetInternetOptions(const char* szUserAgent, DWORD dwAccessType, const char* szProxyName,
                             const char* szProxyBypass, DWORD dwFlags) {
-        SettingText agent(m_szUserAgent, szUserAgent);
-        SettingText proxy(m_szProxyName, szProxyName);
-        SettingText bypass(m_szProxyBypass, szProxyBypass);
+        PendingText<TTool> agent(m_szUserAgent, szUserAgent);
+        PendingText<TTool> proxy(m_szProxyName, szProxyName);
+        PendingText<TTool> bypass(m_szProxyBypass, szProxyBypass);
         agent.Commit();
         proxy.Commit();
         bypass.Commit();
@@ -81,8 +81,8 @@ public:
         const auto checks = Checks("SetProxyAccount");
         if (!*szUserName) checks.Refuse("szUserName", detail::kEmptyEnding);
         checks.Text(szPassword, "szPassword");
-        SettingText user(m_szProxyUserName, szUserName);
-        SettingText password(m_szProxyPassword, szPassword);
+        PendingText<TTool> user(m_szProxyUserName, szUserName);
+        PendingText<TTool> password(m_szProxyPassword, szPassword);
         user.Commit();
         password.Commit();
     }
@@ -125,6 +125,20 @@ public:
     void ReleasePostContext() noexcept;
 
 protected:
+    // Opens the internet session and the connection that the caller did not give; what is opened
+    // here goes to the owners, and the handles to use come back in hInternet and hConnection.
+    void _OpenMissing(HINTERNET& hInternet, HINTERNET& hConnection, const char* szUrl, const char* szUsrName,
+                      const char* szUsrPwd, UniqueInternetHandle& ownInternet, UniqueInternetHandle& ownConnection) {
+        if (!hInternet) {
+            ownInternet.reset(_OpenInternet());
+            hInternet = ownInternet.get();
+        }
+        if (!hConnection) {
+            ownConnection.reset(OpenConnection(hInternet, szUrl, szUsrName, szUsrPwd));
+            hConnection = ownConnection.get();
+        }
+    }
+
     // The request engine of the GET road. Handles given by the caller are used, never closed here
     // and not handed to the response; those the request opens go to the response.
     Response* _RequestGet(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl, DWORD dwFlags,
@@ -135,14 +149,7 @@ protected:
             UniqueInternetHandle ownInternet;
             UniqueInternetHandle ownConnection;
             UniqueInternetHandle request;
-            if (!hInternet) {
-                ownInternet.reset(_OpenInternet());
-                hInternet = ownInternet.get();
-            }
-            if (!hConnection) {
-                ownConnection.reset(OpenConnection(hInternet, szUrl, szUsrName, szUsrPwd));
-                hConnection = ownConnection.get();
-            }
+            _OpenMissing(hInternet, hConnection, szUrl, szUsrName, szUsrPwd, ownInternet, ownConnection);
             {
                 HeapText getUrl;
                 if (!m_mapParam.Empty()) {
@@ -265,25 +272,6 @@ protected:
 
 private:
     static detail::ArgumentChecks<TTool> Checks(const char* op) { return {"CHttpClientT", op}; }
-
-    // The next value of one owned setting text: the current block when the new text is the same
-    // pointer or the same bytes, null for null, else a new copy. Nothing changes until Commit, and
-    // a copy that was never committed is freed.
-    class SettingText {
-    public:
-        SettingText(HeapText& target, const char* value) : m_target(target) {
-            m_keep = value && target && (value == target.get() || std::strcmp(value, target.get()) == 0);
-            if (value && !m_keep) m_fresh.reset(DuplicateText<TTool>(value));
-        }
-        void Commit() {
-            if (!m_keep) m_target = std::move(m_fresh);
-        }
-
-    private:
-        HeapText& m_target;
-        HeapText m_fresh;
-        bool m_keep;
-    };
 
     // Writes into `out`, or only counts when `out` is null; one mechanism keeps the size computed
     // beforehand equal to what is written.

@@ -95,14 +95,7 @@ void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTE
         UniqueInternetHandle ownInternet;
         UniqueInternetHandle ownConnection;
         UniqueInternetHandle request;
-        if (!hInternet) {
-            ownInternet.reset(_OpenInternet());
-            hInternet = ownInternet.get();
-        }
-        if (!hConnection) {
-            ownConnection.reset(OpenConnection(hInternet, szUrl, szUsrName, szUsrPwd));
-            hConnection = ownConnection.get();
-        }
+        _OpenMissing(hInternet, hConnection, szUrl, szUsrName, szUsrPwd, ownInternet, ownConnection);
         request.reset(OpenRequest(hConnection, "POST", szUrl, dwFlags, szReferer));
         AddRequestHeader(request.get());
         const char* contentType = !upload                   ? detail::kUrlEncodedContentType

@@ -40,4 +40,24 @@ char* DuplicateText(const char* text) {
     return DuplicateText<TTool>(text, std::strlen(text));
 }
 
+// The next value of an owned text: the current block kept when the new text is the same pointer
+// or the same bytes, null for null, else a new copy. Nothing changes until Commit, and a copy that
+// was never committed is freed, so a failure between two of them leaves every text as it was.
+template <class TTool>
+class PendingText {
+public:
+    PendingText(HeapText& target, const char* value) : m_target(target) {
+        m_keep = value && target && (value == target.get() || std::strcmp(value, target.get()) == 0);
+        if (value && !m_keep) m_fresh.reset(DuplicateText<TTool>(value));
+    }
+    void Commit() {
+        if (!m_keep) m_target = std::move(m_fresh);
+    }
+
+private:
+    HeapText& m_target;
+    HeapText m_fresh;
+    bool m_keep;
+};
+
 }  // namespace Tarvo

@@ -102,8 +102,8 @@ protected:
     // The next parameter begins; a kept text is copied unless it has the bytes of the one kept.
     void _StartNewEntry(const char* szName, DWORD cbTotal, BOOL bIsFile, const char* szFilePath) {
         _TestStartNewEntry(bIsFile);
-        KeptText name(m_szCurrParamName, szName);
-        KeptText path(m_szCurrParamFilePath, bIsFile ? szFilePath : nullptr);
+        PendingText<TTool> name(m_szCurrParamName, szName);
+        PendingText<TTool> path(m_szCurrParamFilePath, bIsFile ? szFilePath : nullptr);
         name.Commit();
         path.Commit();
         ++m_nPostedCount;
@@ -146,24 +146,6 @@ private:
         return value;
     }
     static void Sum(DWORD counter, DWORD cb) { detail::AddCount<TTool>(counter, cb); }
-    // The next value of a kept text: the block kept when the bytes are the same, null for null,
-    // else a new copy; nothing changes before Commit.
-    class KeptText {
-    public:
-        KeptText(HeapText& target, const char* text)
-            : m_target(target), m_keep(text && target && std::strcmp(text, target.get()) == 0) {
-            if (text && !m_keep) m_fresh.reset(DuplicateText<TTool>(text));
-        }
-        void Commit() {
-            if (!m_keep) m_target = std::move(m_fresh);
-        }
-
-    private:
-        HeapText& m_target;
-        bool m_keep;
-        HeapText m_fresh;
-    };
-
     static constexpr const char* kNotActive = "The post context is not active.";
 };
 
