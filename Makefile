@@ -15,11 +15,11 @@ setup:
 
 windows: setup
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-mingw32.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-	@cmake --build $(WIN_BUILD) -j$(JOBS)
+	@cmake --build $(WIN_BUILD) -j$(JOBS) -- --no-print-directory
 
 native: setup
 	@cmake -S . -B $(NATIVE_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
-	@cmake --build $(NATIVE_BUILD) -j$(JOBS)
+	@cmake --build $(NATIVE_BUILD) -j$(JOBS) -- --no-print-directory
 
 demo: windows
 	@scripts/demo.sh $(WIN_BUILD)
