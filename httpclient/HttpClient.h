@@ -125,6 +125,18 @@ public:
     void ReleasePostContext() noexcept;
 
 protected:
+    // A response that takes over the three handles (an empty owner hands over null); 102 when it
+    // cannot be created, and the owners then still close them.
+    static Response* _HandOver(UniqueInternetHandle& internet, UniqueInternetHandle& connection,
+                               UniqueInternetHandle& request) {
+        Response* response = new (std::nothrow) Response(internet.get(), connection.get(), request.get());
+        if (!response) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
+        internet.release();
+        connection.release();
+        request.release();
+        return response;
+    }
+
     // Opens the internet session and the connection that the caller did not give; what is opened
     // here goes to the owners, and the handles to use come back in hInternet and hConnection.
     void _OpenMissing(HINTERNET& hInternet, HINTERNET& hConnection, const char* szUrl, const char* szUsrName,
@@ -160,12 +172,7 @@ protected:
             }
             AddRequestHeader(request.get());
             TTool::SendRequest(request.get(), nullptr);
-            Response* response = new (std::nothrow) Response(ownInternet.get(), ownConnection.get(), request.get());
-            if (!response) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
-            ownInternet.release();
-            ownConnection.release();
-            request.release();
-            return response;
+            return _HandOver(ownInternet, ownConnection, request);
         } catch (const typename TTool::Exception&) {
             throw;
         } catch (...) {

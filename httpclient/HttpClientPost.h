@@ -291,12 +291,7 @@ typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>:
         Checks("_ReleasePostResponse").Refuse("", "The post context is not active.");
     UniqueInternetHandle internet, connection, request;
     _EndPostContext(internet, connection, request);
-    Response* response = new (std::nothrow) Response(internet.get(), connection.get(), request.get());
-    if (!response) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
-    internet.release();
-    connection.release();
-    request.release();
-    return response;
+    return _HandOver(internet, connection, request);
 }
 
 // Collects the handles the context owns (a borrowed one is let go), closes its files and frees
