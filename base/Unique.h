@@ -82,44 +82,29 @@ using UniqueBitmap = UniqueGdi<HBITMAP>;
 using UniqueRegion = UniqueGdi<HRGN>;
 using UniquePen = UniqueGdi<HPEN>;
 
-// Puts the previously selected object back when the scope ends.
+// Selects an object into a device context and puts the previous object back when the scope ends.
+// SelectObject returns the previous object only for pens, brushes, fonts and bitmaps: for a
+// region it returns the complexity of the new clip region (the region is copied, nothing is
+// replaced), and on failure NULL or HGDI_ERROR. Only a real previous object is put back.
 class SelectGuard {
 public:
-    SelectGuard(HDC dc, HGDIOBJ object) : m_dc(dc), m_old(::SelectObject(dc, object)) {}
+    SelectGuard(HDC dc, HGDIOBJ object) : m_dc(dc) {
+        const bool region = ::GetObjectType(object) == OBJ_REGION;
+        const HGDIOBJ previous = ::SelectObject(dc, object);
+        if (!region && previous != nullptr && previous != HGDI_ERROR) m_old = previous;
+    }
     SelectGuard(const SelectGuard&) = delete;
     SelectGuard& operator=(const SelectGuard&) = delete;
     ~SelectGuard() {
         if (m_old) ::SelectObject(m_dc, m_old);
     }
 
+    // Whether a previous object was replaced and will be put back.
+    explicit operator bool() const { return m_old != nullptr; }
+
 private:
     HDC m_dc;
-    HGDIOBJ m_old;
-};
-
-// A critical section with a scoped lock (the win32 thread model has no std::mutex).
-class CriticalSection {
-public:
-    CriticalSection() { ::InitializeCriticalSection(&m_section); }
-    CriticalSection(const CriticalSection&) = delete;
-    CriticalSection& operator=(const CriticalSection&) = delete;
-    ~CriticalSection() { ::DeleteCriticalSection(&m_section); }
-    void Enter() { ::EnterCriticalSection(&m_section); }
-    void Leave() { ::LeaveCriticalSection(&m_section); }
-
-private:
-    CRITICAL_SECTION m_section;
-};
-
-class Lock {
-public:
-    explicit Lock(CriticalSection& section) : m_section(section) { m_section.Enter(); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-    ~Lock() { m_section.Leave(); }
-
-private:
-    CriticalSection& m_section;
+    HGDIOBJ m_old = nullptr;
 };
 
 }  // namespace kit

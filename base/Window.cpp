@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Unique.h"
+#include "base/CriticalSection.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;  // the linker's symbol for this module's own base
 

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/CriticalSection.h"
 #include "base/Unique.h"
 
 namespace host {
