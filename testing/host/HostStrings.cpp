@@ -1,13 +1,24 @@
 #include "testing/host/HostStrings.h"
 
 #include <cstring>
-#include <stdexcept>
+#include <new>
 #include <vector>
 
 namespace hoststub {
 
-HostStringManager::HostStringManager() : m_heap(::HeapCreate(0, 0, 0)) {
-    m_nil.header.manager = this;
+namespace {
+
+ManagerObject* ManagerOf(const HostBlock* block) { return static_cast<ManagerObject*>(block->manager); }
+
+}  // namespace
+
+const ManagerTable HostStringManager::kTable = {
+    &HostStringManager::AllocateSlot,   &HostStringManager::FreeSlot, &HostStringManager::ReallocateSlot,
+    &HostStringManager::NilStringSlot, &HostStringManager::CloneSlot,
+};
+
+HostStringManager::HostStringManager() : m_object{&kTable}, m_heap(::HeapCreate(0, 0, 0)) {
+    m_nil.header.manager = &m_object;
     m_nil.header.length = 0;
     m_nil.header.capacity = 0;
     m_nil.header.refs = 2;
@@ -16,60 +27,73 @@ HostStringManager::HostStringManager() : m_heap(::HeapCreate(0, 0, 0)) {
 
 HostStringManager::~HostStringManager() { ::HeapDestroy(m_heap); }
 
-kit::StringData* HostStringManager::Allocate(int chars, int charSize) {
+HostStringManager& HostStringManager::Of(ManagerObject* self) {
+    return *reinterpret_cast<HostStringManager*>(reinterpret_cast<char*>(self) - offsetof(HostStringManager, m_object));
+}
+
+HostBlock* HostStringManager::Allocate(int chars) { return AllocateSlot(&m_object, chars, 1); }
+
+HostBlock* __thiscall HostStringManager::AllocateSlot(ManagerObject* self, int chars, int charSize) {
+    HostStringManager& manager = Of(self);
     if (chars < 0 || charSize != 1 || chars > (1 << 28)) return nullptr;
-    auto* data = static_cast<kit::StringData*>(
-        ::HeapAlloc(m_heap, 0, sizeof(kit::StringData) + static_cast<std::size_t>(chars) + 1));
-    if (!data) return nullptr;
-    ::InterlockedIncrement(&m_live);
-    data->manager = this;
-    data->length = 0;
-    data->capacity = chars;
-    data->refs = 1;
-    data->chars()[0] = 0;
-    return data;
+    auto* block = static_cast<HostBlock*>(
+        ::HeapAlloc(manager.m_heap, 0, sizeof(HostBlock) + static_cast<std::size_t>(chars) + 1));
+    if (!block) return nullptr;
+    ::InterlockedIncrement(&manager.m_live);
+    block->manager = self;
+    block->length = 0;
+    block->capacity = chars;
+    block->refs = 1;
+    block->chars()[0] = 0;
+    return block;
 }
 
-void HostStringManager::Free(kit::StringData* data) {
-    if (!data || data == &m_nil.header) return;
-    ::InterlockedDecrement(&m_live);
-    ::HeapFree(m_heap, 0, data);
+void __thiscall HostStringManager::FreeSlot(ManagerObject* self, HostBlock* block) {
+    HostStringManager& manager = Of(self);
+    if (!block || block == &manager.m_nil.header) return;
+    ::InterlockedDecrement(&manager.m_live);
+    ::HeapFree(manager.m_heap, 0, block);
 }
 
-kit::StringData* HostStringManager::Reallocate(kit::StringData* data, int chars, int charSize) {
-    if (!data || data == &m_nil.header || chars < 0 || charSize != 1) return nullptr;
-    auto* grown = static_cast<kit::StringData*>(
-        ::HeapReAlloc(m_heap, 0, data, sizeof(kit::StringData) + static_cast<std::size_t>(chars) + 1));
+HostBlock* __thiscall HostStringManager::ReallocateSlot(ManagerObject* self, HostBlock* block, int chars,
+                                                        int charSize) {
+    HostStringManager& manager = Of(self);
+    if (!block || block == &manager.m_nil.header || chars < 0 || charSize != 1 || chars > (1 << 28)) return nullptr;
+    auto* grown = static_cast<HostBlock*>(
+        ::HeapReAlloc(manager.m_heap, 0, block, sizeof(HostBlock) + static_cast<std::size_t>(chars) + 1));
     if (grown) grown->capacity = chars;
     return grown;
 }
 
-kit::StringData* HostStringManager::GetNilString() {
-    ::InterlockedIncrement(reinterpret_cast<volatile LONG*>(&m_nil.header.refs));
-    return &m_nil.header;
+HostBlock* __thiscall HostStringManager::NilStringSlot(ManagerObject* self) {
+    HostStringManager& manager = Of(self);
+    ::InterlockedIncrement(&manager.m_nil.header.refs);
+    return &manager.m_nil.header;
 }
+
+ManagerObject* __thiscall HostStringManager::CloneSlot(ManagerObject* self) { return self; }
 
 HostStringManager& TheHostStringManager() {
     static HostStringManager manager;
     return manager;
 }
 
-namespace {
-
-void ReleaseBlock(kit::StringData* data) {
-    if (::InterlockedDecrement(reinterpret_cast<volatile LONG*>(&data->refs)) <= 0) data->manager->Free(data);
+void ReleaseBlock(HostBlock* block) {
+    if (::InterlockedDecrement(&block->refs) <= 0) {
+        ManagerObject* manager = ManagerOf(block);
+        manager->table->free(manager, block);
+    }
 }
 
-}  // namespace
-
 HostString::HostString(std::string_view text) {
-    HostStringManager& manager = TheHostStringManager();
-    kit::StringData* data = text.empty() ? manager.GetNilString() : manager.Allocate(static_cast<int>(text.size()), 1);
-    if (!data) throw std::bad_alloc();
-    std::memcpy(data->chars(), text.data(), text.size());
-    data->length = static_cast<std::int32_t>(text.size());
-    data->chars()[text.size()] = 0;
-    m_chars = data->chars();
+    ManagerObject* manager = static_cast<ManagerObject*>(TheHostStringManager().boundaryObject());
+    HostBlock* block =
+        text.empty() ? manager->table->nilString(manager) : manager->table->allocate(manager, static_cast<int>(text.size()), 1);
+    if (!block) throw std::bad_alloc();
+    std::memcpy(block->chars(), text.data(), text.size());
+    block->length = static_cast<std::int32_t>(text.size());
+    block->chars()[text.size()] = 0;
+    m_chars = block->chars();
 }
 
 HostString::~HostString() { ReleaseBlock(header()); }
@@ -80,16 +104,16 @@ std::string ReadBoundaryString(const void* stringObject) {
     if (!stringObject) return {};
     const char* chars = *static_cast<const char* const*>(stringObject);
     if (!chars) return {};
-    const auto* data = reinterpret_cast<const kit::StringData*>(chars) - 1;
-    return std::string(chars, static_cast<std::size_t>(data->length));
+    const auto* block = reinterpret_cast<const HostBlock*>(chars) - 1;
+    return std::string(chars, static_cast<std::size_t>(block->length));
 }
 
 void FillOutString(void* stringObject, std::string_view text) {
     auto** slot = static_cast<char**>(stringObject);
-    kit::StringData* old = reinterpret_cast<kit::StringData*>(*slot) - 1;
+    HostBlock* old = reinterpret_cast<HostBlock*>(*slot) - 1;
     if (old->length == 0 && text.empty()) return;
-    kit::IStringManager* manager = old->manager;
-    kit::StringData* fresh = manager->Allocate(static_cast<int>(text.size()), 1);
+    ManagerObject* manager = ManagerOf(old);
+    HostBlock* fresh = manager->table->allocate(manager, static_cast<int>(text.size()), 1);
     if (!fresh) throw std::bad_alloc();
     std::memcpy(fresh->chars(), text.data(), text.size());
     fresh->length = static_cast<std::int32_t>(text.size());

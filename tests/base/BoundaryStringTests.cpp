@@ -26,7 +26,7 @@ TEST_CASE("a foreign manager's strings are copied into blocks of our own") {
     for (const Row& row : rows) {
         CAPTURE(row.text);
         HostString foreign(row.text);
-        const std::int32_t refsBefore = foreign.header()->refs;
+        const LONG refsBefore = foreign.header()->refs;
         String mine;
         mine = *foreign.object();
         CHECK(mine.GetManager() == DefaultStringManager());
@@ -34,7 +34,7 @@ TEST_CASE("a foreign manager's strings are copied into blocks of our own") {
         CHECK(mine.c_str()[mine.GetLength()] == '\0');
         CHECK(foreign.header()->refs == refsBefore);
         if (foreign.text().empty()) CHECK(mine.GetData() == String().GetData());  // our nil
-        else CHECK(mine.GetData() != foreign.header());
+        else CHECK(static_cast<void*>(mine.GetData()) != static_cast<void*>(foreign.header()));
 
         String constructed(*foreign.object());  // copy construction follows the same rule
         CHECK(constructed.GetManager() == DefaultStringManager());
@@ -120,7 +120,7 @@ TEST_CASE("a block handed back by a foreign manager is released through that man
     const long before = TheHostStringManager().LiveBlocks();
     {
         String out;
-        kit::StringData* hostBlock = TheHostStringManager().Allocate(5, 1);
+        hoststub::HostBlock* hostBlock = TheHostStringManager().Allocate(5);
         std::memcpy(hostBlock->chars(), "hello", 6);
         hostBlock->length = 5;
         // The host replaces the object's pointer with its own block (and releases our nil).
