@@ -2,13 +2,18 @@
 #   make demo   set up, build, and run the stand-in host on the plug-ins
 #   make test   set up, build, and run every test (Windows tests under Wine, native sanitizer
 #               tests and the fuzzer)
+# The deliverables are the 32-bit files of $(BUILD)/windows. $(BUILD)/windows64 is a 64-bit twin
+# of the same sources and tests, for machines that run no 32-bit code; nothing in it is shipped.
+# WINDOWS_ARCH=64 takes the 64-bit-only path on any machine.
 BUILD ?= build
 WIN_BUILD := $(BUILD)/windows
+WIN64_BUILD := $(BUILD)/windows64
 NATIVE_BUILD := $(BUILD)/native
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
+WINDOWS_ARCH ?= auto
 
-.PHONY: demo test setup windows native
+.PHONY: demo test setup windows windows64 native
 
 setup:
 	@scripts/setup.sh
@@ -17,13 +22,24 @@ windows: setup
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-mingw32.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WIN_BUILD) -j$(JOBS) -- --no-print-directory
 
+windows64: setup
+	@cmake -S . -B $(WIN64_BUILD) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-mingw64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN64_BUILD) -j$(JOBS) -- --no-print-directory
+
 native: setup
 	@cmake -S . -B $(NATIVE_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
 	@cmake --build $(NATIVE_BUILD) -j$(JOBS) -- --no-print-directory
 
-demo: windows
-	@scripts/demo.sh $(WIN_BUILD)
+# The 32-bit demo where 32-bit code runs, otherwise the same demo on the 64-bit twin.
+demo: setup
+	@if [ "$(WINDOWS_ARCH)" != 64 ] && why=$$(scripts/probe-32bit.sh); then \
+	  echo "demo: on the 32-bit deliverables (this machine runs 32-bit code)"; \
+	  $(MAKE) --no-print-directory windows && scripts/demo.sh $(WIN_BUILD); \
+	else \
+	  [ "$(WINDOWS_ARCH)" = 64 ] && why="WINDOWS_ARCH=64 forces the 64-bit build"; \
+	  echo "demo: on the 64-bit twin build, because $$why"; \
+	  $(MAKE) --no-print-directory windows64 && scripts/demo.sh $(WIN64_BUILD); \
+	fi
 
-test: windows native
-	cd $(WIN_BUILD) && ctest --output-on-failure -j$(JOBS)
-	cd $(NATIVE_BUILD) && ctest --output-on-failure -j$(JOBS)
+test: windows windows64 native
+	@scripts/run-tests.sh $(WINDOWS_ARCH) $(WIN_BUILD) $(WIN64_BUILD) $(NATIVE_BUILD) $(JOBS)

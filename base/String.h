@@ -50,10 +50,16 @@ protected:
     ~IStringManager() = default;
 };
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(StringData) == 16, "string header is four 32-bit fields");
 static_assert(offsetof(StringData, manager) == 0 && offsetof(StringData, length) == 4 &&
               offsetof(StringData, capacity) == 8 && offsetof(StringData, refs) == 12);
+#elif defined(_WIN64)
+// The 64-bit twin build: what a 64-bit host of the same class library sees (a pointer and three
+// 32-bit fields, padded to the pointer's alignment).
+static_assert(sizeof(StringData) == 24, "string header is a pointer and three 32-bit fields");
+static_assert(offsetof(StringData, manager) == 0 && offsetof(StringData, length) == 8 &&
+              offsetof(StringData, capacity) == 12 && offsetof(StringData, refs) == 16);
 #endif
 
 // The manager of this module: blocks from the C runtime heap and one nil block that is never freed.

@@ -50,10 +50,14 @@ struct StringArrayLayout {
 #endif
 };
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(StringArray) == 20, "vtable pointer + data, size, capacity, grow-by");
 static_assert(StringArrayLayout::data == 4 && StringArrayLayout::size == 8 &&
               StringArrayLayout::capacity == 12 && StringArrayLayout::growBy == 16);
+#elif defined(_WIN64)
+static_assert(sizeof(StringArray) == 32, "vtable pointer + data pointer, size, capacity, grow-by, padding");
+static_assert(StringArrayLayout::data == 8 && StringArrayLayout::size == 16 &&
+              StringArrayLayout::capacity == 20 && StringArrayLayout::growBy == 24);
 #else
 static_assert(StringArrayLayout::data == sizeof(void*) && StringArrayLayout::size > StringArrayLayout::data &&
               StringArrayLayout::capacity == StringArrayLayout::size + 4 &&

@@ -5,6 +5,12 @@
 #   add_deliverable_program(<name> SOURCES ... [RC file.rc] [LIBS ...] [GUI])
 
 set(KIT_WARNINGS -Wall -Wextra)
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  # The 64-bit twin keeps the sources 64-bit clean: an int turned into a pointer (or, in C, a
+  # pointer squeezed into an int) fails its build. C++ refuses a narrowing pointer cast by itself.
+  list(APPEND KIT_WARNINGS $<$<COMPILE_LANGUAGE:C,CXX>:-Werror=int-to-pointer-cast>
+    $<$<COMPILE_LANGUAGE:C>:-Werror=pointer-to-int-cast>)
+endif()
 # Sources are UTF-8; every narrow literal in a Windows binary is cp1251, as the host reads it.
 set(KIT_CHARSET -finput-charset=UTF-8 -fexec-charset=CP1251)
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 1251")

@@ -1,6 +1,7 @@
 // What crosses the boundary between the host program and our plug-ins: the records that exports
 // fill or read, the host messages, and the key/value list of the statistics. Every record is a
-// plain layout of 32-bit fields; the checks below pin each size and offset.
+// plain layout of 32-bit fields; the checks below pin each size and offset (and, in the
+// 64-bit twin build that exists only for testing, the natural 64-bit layout of the same records).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -112,7 +113,7 @@ enum HostMessage : std::uint32_t {
     WM_HOST_WRITE_INI_INT = 0x801C,     // wParam: HostIniIntRequest*
 };
 
-#ifdef _WIN32
+#if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(PluginInfo) == 24);
 static_assert(offsetof(PluginInfo, kind) == 0 && offsetof(PluginInfo, name) == 4 &&
               offsetof(PluginInfo, version) == 8 && offsetof(PluginInfo, author) == 12 &&
@@ -135,6 +136,32 @@ static_assert(sizeof(StatsValueList) == 40);
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
 static_assert(offsetof(StatsValueList, keys) == 0 && offsetof(StatsValueList, values) == 20);
+#pragma GCC diagnostic pop
+#elif defined(_WIN64)
+// The 64-bit twin build (tests only): the natural layout that a 64-bit host built with the same
+// class library would see, pointer-sized fields aligned to eight bytes.
+static_assert(sizeof(PluginInfo) == 48);
+static_assert(offsetof(PluginInfo, kind) == 0 && offsetof(PluginInfo, name) == 8 &&
+              offsetof(PluginInfo, version) == 16 && offsetof(PluginInfo, author) == 24 &&
+              offsetof(PluginInfo, providerTitle) == 32 && offsetof(PluginInfo, providerId) == 40);
+static_assert(sizeof(ServerMenuItem) == 16);
+static_assert(offsetof(ServerMenuItem, id) == 0 && offsetof(ServerMenuItem, text) == 8);
+static_assert(sizeof(StatsRequest) == 72);
+static_assert(offsetof(StatsRequest, hostWindow) == 0 && offsetof(StatsRequest, contractCode) == 8 &&
+              offsetof(StatsRequest, password) == 16 && offsetof(StatsRequest, serverBaseUrl) == 24 &&
+              offsetof(StatsRequest, useProxy) == 32 && offsetof(StatsRequest, directConnection) == 33 &&
+              offsetof(StatsRequest, spareText) == 40 && offsetof(StatsRequest, proxyName) == 48 &&
+              offsetof(StatsRequest, proxyPassword) == 56 && offsetof(StatsRequest, spareValue) == 64 &&
+              offsetof(StatsRequest, serverIndex) == 68);
+static_assert(sizeof(ActionMenuItem) == 16);
+static_assert(offsetof(ActionMenuItem, actionId) == 0 && offsetof(ActionMenuItem, caption) == 8);
+static_assert(sizeof(ExternalCall) == 24);
+static_assert(offsetof(ExternalCall, hostWindow) == 0 && offsetof(ExternalCall, limitKind) == 8 &&
+              offsetof(ExternalCall, actionId) == 12 && offsetof(ExternalCall, text) == 16);
+static_assert(sizeof(StatsValueList) == 64);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(offsetof(StatsValueList, keys) == 0 && offsetof(StatsValueList, values) == 32);
 #pragma GCC diagnostic pop
 #endif
 

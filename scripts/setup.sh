@@ -1,9 +1,11 @@
 #!/bin/sh
 # Installs what the build and the tests need on Debian 12, and nothing when it is all present:
-# the mingw-w64 i686 cross compilers, 32-bit Wine (i386 multiarch), Xvfb, the header-only
-# libraries, CMake, OpenSSL, Python and clang with its sanitizer and fuzzer runtimes.
+# the mingw-w64 i686 and x86_64 cross compilers, 32-bit (i386 multiarch) and 64-bit Wine, Xvfb,
+# the header-only libraries, CMake, OpenSSL, Python and clang with its sanitizer and fuzzer
+# runtimes.
 set -e
-packages="g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb
+packages="g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
+gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb
 rapidjson-dev doctest-dev cmake make openssl python3 clang libclang-rt-14-dev"
 
 missing=""

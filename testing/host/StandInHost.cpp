@@ -26,7 +26,7 @@ struct ForeignValueList {
     ForeignStringArray keys;
     ForeignStringArray values;
 };
-static_assert(sizeof(ForeignValueList) == 40);
+static_assert(sizeof(ForeignValueList) == (sizeof(void*) == 4 ? 40 : 64));
 
 struct RunRequest {
     const std::function<void()>* work;

@@ -1,5 +1,5 @@
 // The WinInet spy: each hook below is what the program's import slot of one WinInet function
-// points at. Defining the import slot itself (`__imp__<name>@<argument bytes>`) in an object file
+// points at. Defining the import slot itself (`__imp__<name>@<argument bytes>` on x86) in an object file
 // keeps the linker from taking that slot from libwininet.a, so every caller in the program, the
 // HTTP client's library included, reaches the hook; the hook reaches the real function through
 // GetProcAddress.
@@ -190,23 +190,29 @@ BOOL WINAPI SpyHttpEndRequestA(HINTERNET request, LPINTERNET_BUFFERSA buffersOut
 
 }  // namespace
 
-// The import slots. Their names carry the stdcall argument size, as the import library names them.
+// The import slots, named as the import library names them: on 32-bit x86 with the leading
+// underscore and the stdcall argument size, on x86-64 (one calling convention) the plain name.
+#if defined(_WIN64)
+#define SPY_IMPORT_SLOT(name, bytes) "__imp_" #name
+#else
+#define SPY_IMPORT_SLOT(name, bytes) "__imp__" #name "@" #bytes
+#endif
 extern "C" {
-void* spy_InternetOpenA __asm__("__imp__InternetOpenA@20") = reinterpret_cast<void*>(&SpyInternetOpenA);
-void* spy_InternetConnectA __asm__("__imp__InternetConnectA@32") = reinterpret_cast<void*>(&SpyInternetConnectA);
-void* spy_HttpOpenRequestA __asm__("__imp__HttpOpenRequestA@32") = reinterpret_cast<void*>(&SpyHttpOpenRequestA);
-void* spy_HttpAddRequestHeadersA __asm__("__imp__HttpAddRequestHeadersA@16") =
+void* spy_InternetOpenA __asm__(SPY_IMPORT_SLOT(InternetOpenA, 20)) = reinterpret_cast<void*>(&SpyInternetOpenA);
+void* spy_InternetConnectA __asm__(SPY_IMPORT_SLOT(InternetConnectA, 32)) = reinterpret_cast<void*>(&SpyInternetConnectA);
+void* spy_HttpOpenRequestA __asm__(SPY_IMPORT_SLOT(HttpOpenRequestA, 32)) = reinterpret_cast<void*>(&SpyHttpOpenRequestA);
+void* spy_HttpAddRequestHeadersA __asm__(SPY_IMPORT_SLOT(HttpAddRequestHeadersA, 16)) =
     reinterpret_cast<void*>(&SpyHttpAddRequestHeadersA);
-void* spy_HttpSendRequestA __asm__("__imp__HttpSendRequestA@20") = reinterpret_cast<void*>(&SpyHttpSendRequestA);
-void* spy_InternetSetOptionA __asm__("__imp__InternetSetOptionA@16") =
+void* spy_HttpSendRequestA __asm__(SPY_IMPORT_SLOT(HttpSendRequestA, 20)) = reinterpret_cast<void*>(&SpyHttpSendRequestA);
+void* spy_InternetSetOptionA __asm__(SPY_IMPORT_SLOT(InternetSetOptionA, 16)) =
     reinterpret_cast<void*>(&SpyInternetSetOptionA);
-void* spy_HttpQueryInfoA __asm__("__imp__HttpQueryInfoA@20") = reinterpret_cast<void*>(&SpyHttpQueryInfoA);
-void* spy_InternetReadFile __asm__("__imp__InternetReadFile@16") = reinterpret_cast<void*>(&SpyInternetReadFile);
-void* spy_InternetCloseHandle __asm__("__imp__InternetCloseHandle@4") =
+void* spy_HttpQueryInfoA __asm__(SPY_IMPORT_SLOT(HttpQueryInfoA, 20)) = reinterpret_cast<void*>(&SpyHttpQueryInfoA);
+void* spy_InternetReadFile __asm__(SPY_IMPORT_SLOT(InternetReadFile, 16)) = reinterpret_cast<void*>(&SpyInternetReadFile);
+void* spy_InternetCloseHandle __asm__(SPY_IMPORT_SLOT(InternetCloseHandle, 4)) =
     reinterpret_cast<void*>(&SpyInternetCloseHandle);
-void* spy_HttpSendRequestExA __asm__("__imp__HttpSendRequestExA@20") = reinterpret_cast<void*>(&SpyHttpSendRequestExA);
-void* spy_InternetWriteFile __asm__("__imp__InternetWriteFile@16") = reinterpret_cast<void*>(&SpyInternetWriteFile);
-void* spy_HttpEndRequestA __asm__("__imp__HttpEndRequestA@16") = reinterpret_cast<void*>(&SpyHttpEndRequestA);
+void* spy_HttpSendRequestExA __asm__(SPY_IMPORT_SLOT(HttpSendRequestExA, 20)) = reinterpret_cast<void*>(&SpyHttpSendRequestExA);
+void* spy_InternetWriteFile __asm__(SPY_IMPORT_SLOT(InternetWriteFile, 16)) = reinterpret_cast<void*>(&SpyInternetWriteFile);
+void* spy_HttpEndRequestA __asm__(SPY_IMPORT_SLOT(HttpEndRequestA, 16)) = reinterpret_cast<void*>(&SpyHttpEndRequestA);
 }
 
 const char* WinInetCallName(WinInetCall call) {
