@@ -1,0 +1,295 @@
+// The update engine (see UpdateEngine.h): the full check, the list fetch and parse, the worker's
+// start and the hand-over to the updater.
+#include "update/UpdateEngine.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "update/portable/FormatText.h"
+#include "update/portable/UpdateListRules.h"
+
+namespace {
+
+constexpr DWORD kOpenUrlFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NEED_FILE;
+static_assert(kOpenUrlFlags == 0x80000C10);
+constexpr DWORD kCanonicalCapacity = 1024;
+constexpr DWORD kChunkSize = 4096;
+
+// The profile functions as the reader of the saved list file.
+class ProfileReader final : public IUpdateListReader {
+public:
+    explicit ProfileReader(const kit::String& file) : m_file(file) {}
+    kit::String ReadText(const char* section, const char* key) override {
+        return ReadIniString(m_file, section, key, "");
+    }
+    int ReadNumber(const char* section, const char* key, int defaultValue) override {
+        return ReadIniInt(m_file, section, key, defaultValue);
+    }
+
+private:
+    kit::String m_file;
+};
+
+// The section names of a profile file; the buffer grows until the whole list fits.
+std::vector<std::string> ProfileSectionNames(const char* file) {
+    std::vector<char> buffer(4096);
+    for (;;) {
+        DWORD length = ::GetPrivateProfileSectionNamesA(buffer.data(), static_cast<DWORD>(buffer.size()), file);
+        if (length + 2 < buffer.size() || buffer.size() >= (1u << 26)) {
+            std::vector<std::string> names;
+            for (const char* name = buffer.data(); name < buffer.data() + length && *name; name += std::strlen(name) + 1) {
+                names.emplace_back(name);
+            }
+            return names;
+        }
+        buffer.resize(buffer.size() * 4);
+    }
+}
+
+// The HTTP status of an open URL, or 0 when it has none (another protocol, or not readable).
+DWORD HttpStatus(HINTERNET request) {
+    DWORD status = 0;
+    DWORD length = sizeof status;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
+        return 0;
+    }
+    return status;
+}
+
+// The announced body length of an HTTP answer, or -1 when none was sent.
+long long ContentLength(HINTERNET request) {
+    char text[32] = {};
+    DWORD length = sizeof text;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) return -1;
+    char* end = nullptr;
+    long long value = std::strtoll(text, &end, 10);
+    return end != text && value >= 0 ? value : -1;
+}
+
+}  // namespace
+
+CUpdateEngine::CUpdateEngine(std::unique_ptr<IDownloadWorker> worker, const UpdateSystemCalls& calls)
+    : m_worker(std::move(worker)),
+      m_session(::InternetOpenA(kUpdateAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)),
+      m_calls(calls) {}
+
+// The worker goes first: a thread that still runs is stopped before the session and the texts go.
+CUpdateEngine::~CUpdateEngine() { m_worker.reset(); }
+
+LRESULT CUpdateEngine::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+    return ::SendMessageA(m_target, message, wParam, lParam);
+}
+
+kit::String CUpdateEngine::GetParam(const char* name) const {
+    kit::String key(name);
+    kit::String value;
+    Send(WM_UPD_GET_PARAM, UpdPointerParam(&key), UpdPointerLParam(&value));
+    return value;
+}
+
+void CUpdateEngine::SetParam(const UpdateParam& param) const {
+    Send(WM_UPD_SET_PARAM, UpdPointerParam(&param), 0);
+}
+
+void CUpdateEngine::Log(const char* text) {
+    kit::String line(text);
+    Send(WM_UPD_LOG, UpdPointerParam(&line), 0);
+}
+
+void CUpdateEngine::Status(const char* text) {
+    kit::String status(text);
+    Send(WM_UPD_STATUS, UpdPointerParam(&status), 0);
+}
+
+kit::String CUpdateEngine::ListFilePath() const { return UpdateListFile(TEMPPATH); }
+
+UpdateResult CUpdateEngine::RunUpdateCheck() {
+    kit::String baseUrl = GetParam(kParamUrl);
+    PATH = GetParam(kParamPath);
+    TEMPPATH = GetParam(kParamTempPath);
+
+    Log(" ");
+    Log("******************************");
+    Log(FormatText("      %s %s", kUpdateAgent, kUpdateVersion));
+    Log("******************************");
+
+    DWORD flags = 0;
+    if (!m_session || !m_calls.internetGetConnectedState(&flags, 0)) {
+        Log("ERROR InternetConnectFailure");
+        return UpdateNoConnection;
+    }
+    kit::String listUrl = baseUrl + UpdateList::kServerFile;
+    if (!OpenUrl(listUrl)) {
+        Log("ERROR NoConnect");
+        return UpdateUrlNotOpened;
+    }
+    UpdateResult result = FetchUpdateList(baseUrl);
+    if (result == UpdateDone) result = ParseUpdateList();
+    return result;
+}
+
+UniqueInternet CUpdateEngine::OpenUrl(kit::String& url) {
+    char canonical[kCanonicalCapacity];
+    DWORD length = kCanonicalCapacity;
+    // A URL whose canonical form does not fit counts as one that cannot be opened.
+    if (!::InternetCanonicalizeUrlA(url, canonical, &length, ICU_BROWSER_MODE)) return UniqueInternet();
+    UniqueInternet handle(::InternetOpenUrlA(m_session.get(), canonical, nullptr, 0, kOpenUrlFlags, 0));
+    url = canonical;
+    return handle;
+}
+
+UpdateResult CUpdateEngine::FetchUpdateList(const kit::String& baseUrl) {
+    kit::String listUrl = baseUrl + UpdateList::kServerFile;
+    UniqueInternet source = OpenUrl(listUrl);
+    if (!source) return UpdateUrlNotOpened;
+    kit::String folder = TEMPPATH + UpdateList::kUpdateFolder;
+    ::CreateDirectoryA(folder, nullptr);
+    kit::String file = folder + UpdateList::kLocalFile;
+    ::DeleteFileA(file);
+    Log("проверка обновления");
+    int size = 0;
+    bool loaded = DownloadToFile(source.get(), file, &size, "");
+    source.reset();
+    if (loaded) return UpdateDone;
+    Log("ERROR Updatelist not found");
+    return UpdateNotDownloaded;
+}
+
+bool CUpdateEngine::DownloadToFile(HINTERNET source, const char* path, int* size, const char* name) {
+    Send(WM_UPD_FILE_RANGE, 0, static_cast<LPARAM>(*size));
+    kit::UniqueFile file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    Send(WM_UPD_FILE_POS, 0, 0);
+    Status(FormatText("загрузка %s", name));
+
+    auto fail = [&]() {
+        file.reset();
+        ::DeleteFileA(path);
+        return false;
+    };
+    // An HTTP answer is judged by its status: an error page is not the file, whatever its bytes.
+    // Only an answer without a status (another protocol) falls back to the "404" test per chunk.
+    DWORD status = HttpStatus(source);
+    if (status != 0 && (status < 200 || status > 299)) return fail();
+    bool chunkTest = status == 0;
+    long long expected = status != 0 ? ContentLength(source) : -1;
+
+    char chunk[kChunkSize];
+    long long total = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!::InternetReadFile(source, chunk, kChunkSize, &read)) return fail();
+        if (chunkTest && ChunkReadsAsNotFound(chunk, read)) return fail();
+        if (read == 0) {
+            // A body that ends before its announced length was cut off: it is not the file.
+            if (expected >= 0 && total < expected) return fail();
+            file.reset();
+            *size = static_cast<int>(total);
+            return true;
+        }
+        total += read;
+        DWORD written = 0;
+        ::WriteFile(file.get(), chunk, read, &written, nullptr);
+        Send(WM_UPD_FILE_POS, static_cast<WPARAM>(total), 0);
+        if (written < read) return false;  // the file is closed and stays
+    }
+}
+
+UpdateResult CUpdateEngine::ParseUpdateList() {
+    using namespace UpdateList;
+    kit::String file = ListFilePath();
+    int countfiles = ReadIniInt(file, kGeneral, kCountFiles, 0);
+    if (countfiles < 1) {
+        Log("Update not required");
+        return UpdateNotRequired;
+    }
+    Status("обработка данных обновления");
+
+    struct ColourKey {
+        const char* key;
+        const char* param;
+    };
+    static const ColourKey kColours[] = {
+        {kBgColor, kParamBgColor}, {kSubColor, kParamSubColor}, {kSubColor2, kParamSubColor2}, {kTextColor, kParamTextColor}};
+    for (const ColourKey& colour : kColours) {
+        kit::String text = ReadIniString(file, kGeneral, colour.key, "");
+        if (text.GetLength() > 3) {
+            UpdateParam param;
+            param.name = colour.param;
+            param.number2 = static_cast<int>(ParseColor(text));
+            SetParam(param);
+        }
+    }
+    struct TextKey {
+        const char* key;
+        const char* param;
+    };
+    static const TextKey kTexts[] = {{kTitle, kParamTitle}, {kWebText, kParamWebText}};
+    for (const TextKey& entry : kTexts) {
+        kit::String text = ReadIniString(file, kGeneral, entry.key, "");
+        if (text.GetLength() > 1) {
+            UpdateParam param;
+            param.name = entry.param;
+            param.text = text;
+            SetParam(param);
+        }
+    }
+    Log("обработка данных обновления");
+
+    UpdateResult result = UpdateNotRequired;
+    ProfileReader reader(file);
+    InstalledVersionFn installed = [this](const kit::String& localpath, const kit::String& name) {
+        return GetFileVersionText(PATH + "/" + localpath + name);
+    };
+    for (int index : FileSectionIndices(ProfileSectionNames(file), countfiles)) {
+        UpdateFileEntry entry;
+        FileSectionVerdict verdict = ReadFileSection(reader, index, installed, entry);
+        if (verdict == FileSectionVerdict::Unsafe) {
+            Log(FormatText("ERROR Unsafe path in section %s: %s%s", FileSectionName(index).c_str(),
+                           entry.localpath.c_str(), entry.name.c_str()));
+            continue;
+        }
+        if (verdict != FileSectionVerdict::Kept) continue;
+        m_files.push_back(entry);
+        result = UpdateDone;
+    }
+    Status("");
+    return result;
+}
+
+COLORREF CUpdateEngine::ParseColor(const char* text) { return static_cast<COLORREF>(ParseColorText(text)); }
+
+int CUpdateEngine::CountNewFiles() const { return ::CountNewFiles(m_files); }
+
+double CUpdateEngine::GetNewFilesSize() const { return ::GetNewFilesSize(m_files); }
+
+bool CUpdateEngine::StartDownload() {
+    if (!m_worker) return false;
+    m_worker->StopAndNotify(true);
+    m_worker->SetFileList(m_files);
+    m_worker->SetOwnerWindow(m_target);
+    m_worker->Start();
+    return true;
+}
+
+UpdateResult CUpdateEngine::ExtractUpdater() {
+    kit::String target = TEMPPATH + UpdateList::kUpdateFolder + UpdateList::kUpdaterFile;
+    return ExtractFileResource(target, kUpdaterResourceId, m_calls.resourceModule);
+}
+
+kit::String CUpdateEngine::GetExecPath(const kit::String& tempFolder) const { return ::GetExecPath(m_files, tempFolder); }
+
+UpdateResult CUpdateEngine::StartUpdater() {
+    using namespace UpdateList;
+    kit::String list = ListFilePath();
+    // The updater takes "path" and "exec" from the list: without them it must not start.
+    if (!::WritePrivateProfileStringA(kGeneral, kPath, PATH, list)) return UpdaterNotStarted;
+    if (!::WritePrivateProfileStringA(kGeneral, kExec, GetExecPath(TEMPPATH), list)) return UpdaterNotStarted;
+    kit::String commandLine = UpdaterCommandLine(TEMPPATH);
+    UINT started = m_calls.winExec(commandLine, SW_SHOWNORMAL);
+    return started < 31 ? UpdaterNotStarted : UpdateDone;  // 31 and more: started
+}
