@@ -1,6 +1,7 @@
 // The exports of brasko.dll: who the plug-in is, its menu of actions, and the call the host makes
 // when a bound limit is reached.
 #include "action/ActionPluginApp.h"
+#include "hostapi/ExportTypes.h"
 #include "hostapi/PluginExports.h"
 
 namespace {
@@ -19,14 +20,18 @@ constexpr host::ActionMenuItem kActionMenu[] = {
 
 }  // namespace
 
-extern "C" void GetPluginInfo(host::PluginInfo* info, int* result) { host::FillPluginInfo(kInfo, info, result); }
+extern "C" void __cdecl GetPluginInfo(host::PluginInfo* info, int* result) { host::FillPluginInfo(kInfo, info, result); }
 
-extern "C" void GetActionMenu(host::ActionMenuItem* item, int* cursor) {
+extern "C" void __cdecl GetActionMenu(host::ActionMenuItem* item, int* cursor) {
     host::StepMenu(kActionMenu, &host::ActionMenuItem::actionId, item, cursor);
 }
 
-extern "C" void RunExternalFunction(host::ExternalCall* call) {
+extern "C" void __cdecl RunExternalFunction(host::ExternalCall* call) {
     kit::GuardExport([call] {
         if (call) theApp.RunExternalFunction(*call);
     });
 }
+
+HOST_CHECK_EXPORT(GetPluginInfo);
+HOST_CHECK_EXPORT(GetActionMenu);
+HOST_CHECK_EXPORT(RunExternalFunction);

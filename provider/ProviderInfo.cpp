@@ -1,4 +1,5 @@
 // Who the provider plug-in is, and the menu of statistics servers the host offers the user.
+#include "hostapi/ExportTypes.h"
 #include "hostapi/PluginExports.h"
 #include "provider/ServiceConfig.h"
 
@@ -17,8 +18,11 @@ constexpr host::ServerMenuItem kServerMenu[] = {
 
 }  // namespace
 
-extern "C" void GetPluginInfo(host::PluginInfo* info, int* result) { host::FillPluginInfo(kInfo, info, result); }
+extern "C" void __cdecl GetPluginInfo(host::PluginInfo* info, int* result) { host::FillPluginInfo(kInfo, info, result); }
 
-extern "C" void GetServerListMenu(host::ServerMenuItem* item, int* cursor) {
+extern "C" void __cdecl GetServerListMenu(host::ServerMenuItem* item, int* cursor) {
     host::StepMenu(kServerMenu, &host::ServerMenuItem::id, item, cursor);
 }
+
+HOST_CHECK_EXPORT(GetPluginInfo);
+HOST_CHECK_EXPORT(GetServerListMenu);

@@ -1,5 +1,6 @@
 #include "provider/VorndalApp.h"
 
+#include "hostapi/ExportTypes.h"
 #include "httpclient/HttpClient.h"
 #include "provider/StatsSession.h"
 #include "provider/StatsStates.h"
@@ -81,10 +82,12 @@ int CvorndalApp::RunStatsRequest(const host::StatsRequest& request) {
     return result;
 }
 
-extern "C" int GetOneStats(const host::StatsRequest* request, int* result) {
+extern "C" int __cdecl GetOneStats(const host::StatsRequest* request, int* result) {
     const int value = kit::GuardExport(static_cast<int>(provider::StateHttpFailure), [&] {
         return request ? theApp.RunStatsRequest(*request) : static_cast<int>(provider::StateHttpFailure);
     });
     if (result) *result = value;
     return value;
 }
+
+HOST_CHECK_EXPORT(GetOneStats);

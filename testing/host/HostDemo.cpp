@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "hostapi/ExportTypes.h"
 #include "hostapi/HostProtocol.h"
 #include "testing/host/HostStrings.h"
 #include "testing/host/PluginModule.h"
@@ -15,10 +16,7 @@
 
 namespace {
 
-using InfoFn = void (*)(host::PluginInfo*, int*);
-using ServerMenuFn = void (*)(host::ServerMenuItem*, int*);
-using ActionMenuFn = void (*)(host::ActionMenuItem*, int*);
-using StatsFn = int (*)(const host::StatsRequest*, int*);
+namespace exports = host::exports;
 
 void Print(const std::string& utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stdout); }
 
@@ -28,7 +26,7 @@ std::string Show(const char* cp1251) { return cp1251 ? hoststub::ToUtf8(cp1251) 
 void ShowPlugin(const hoststub::PluginModule& plugin, const char* path) {
     host::PluginInfo info{};
     int result = 0;
-    plugin.Resolve<InfoFn>("GetPluginInfo")(&info, &result);
+    plugin.Resolve<exports::GetPluginInfo*>("GetPluginInfo")(&info, &result);
     Print("Plug-in " + std::string(path) + "\n");
     Print("  kind:           " + std::to_string(info.kind) + "\n");
     Print("  name:           " + Show(info.name) + "\n");
@@ -39,20 +37,20 @@ void ShowPlugin(const hoststub::PluginModule& plugin, const char* path) {
     if (auto menu = plugin.Find("GetServerListMenu")) {
         Print("Server menu:\n");
         for (const auto& item : hoststub::WalkMenu<host::ServerMenuItem>(
-                 reinterpret_cast<ServerMenuFn>(reinterpret_cast<void*>(menu))))
+                 reinterpret_cast<exports::GetServerListMenu*>(reinterpret_cast<void*>(menu))))
             Print("  " + std::to_string(item.id) + ". " + Show(item.text) + "\n");
     }
     if (auto menu = plugin.Find("GetActionMenu")) {
         Print("Action menu:\n");
         for (const auto& item : hoststub::WalkMenu<host::ActionMenuItem>(
-                 reinterpret_cast<ActionMenuFn>(reinterpret_cast<void*>(menu))))
+                 reinterpret_cast<exports::GetActionMenu*>(reinterpret_cast<void*>(menu))))
             Print("  " + std::to_string(item.actionId) + ". " + Show(item.caption) + "\n");
     }
 }
 
 int RunStats(const hoststub::PluginModule& plugin, int serverIndex, const char* url, const char* code,
              const char* password) {
-    auto getOneStats = plugin.Resolve<StatsFn>("GetOneStats");
+    auto getOneStats = plugin.Resolve<exports::GetOneStats*>("GetOneStats");
     hoststub::StandInHost host;
     hoststub::HostString contractCode(code), pass(password), baseUrl(url), spare, proxyName, proxyPassword;
     host::StatsRequest request{};

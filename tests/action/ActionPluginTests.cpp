@@ -14,7 +14,7 @@ using namespace actiontest;
 
 namespace {
 
-using ActionMenuFn = void (*)(host::ActionMenuItem*, int*);
+using ActionMenuFn = host::exports::GetActionMenu*;
 
 // A version string read with the wide call and turned into cp1251 here: the narrow call would
 // convert through whatever the process's ANSI code page is.
@@ -48,6 +48,12 @@ TEST_CASE("brasko.dll exports its three entry points by name and by the ordinals
     CHECK(reinterpret_cast<void*>(plugin.FindOrdinal(1)) == reinterpret_cast<void*>(plugin.Find("GetActionMenu")));
     CHECK(reinterpret_cast<void*>(plugin.FindOrdinal(2)) == reinterpret_cast<void*>(plugin.Find("GetPluginInfo")));
     CHECK(reinterpret_cast<void*>(plugin.FindOrdinal(3)) == reinterpret_cast<void*>(plugin.Find("RunExternalFunction")));
+}
+
+TEST_CASE("every export of brasko.dll leaves its arguments for the host to remove") {
+    hoststub::PluginModule plugin(BraskoDll());
+    testsupport::CheckCallerRemovesArguments(plugin,
+                                             {{"GetActionMenu", 2}, {"GetPluginInfo", 2}, {"RunExternalFunction", 1}});
 }
 
 TEST_CASE("GetPluginInfo: kind 3, the same static texts on every call, one empty text for both provider fields") {

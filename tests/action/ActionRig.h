@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "hostapi/ExportTypes.h"
 #include "hostapi/HostProtocol.h"
 #include "testing/brasko/BraskoProgram.h"
 #include "testing/host/PluginModule.h"
@@ -38,7 +39,7 @@ constexpr const char* kLimitLines[] = {
     "::: \xC4\xEE\xF1\xF2\xE8\xE3\xED\xF3\xF2 \xEB\xE8\xEC\xE8\xF2 \xEF\xEE \xF1\xE0\xEB\xFC\xE4\xEE ",
 };
 
-using RunExternalFn = void (*)(host::ExternalCall*);
+using RunExternalFn = host::exports::RunExternalFunction*;
 
 std::string BraskoDll();
 std::string BraskoStandInExe();

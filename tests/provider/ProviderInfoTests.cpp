@@ -13,8 +13,6 @@
 
 namespace {
 
-using ServerMenuFn = void (*)(host::ServerMenuItem*, int*);
-
 hoststub::PluginModule& Ravo() {
     static hoststub::PluginModule module(testsupport::BuildFile("provider/ravo.dll"));
     return module;
@@ -35,6 +33,10 @@ TEST_CASE("ravo.dll exports its entry points by their plain names") {
     CHECK(reinterpret_cast<void*>(Ravo().Find("GetServerListMenu")) != nullptr);
 }
 
+TEST_CASE("every export of ravo.dll leaves its arguments for the host to remove") {
+    testsupport::CheckCallerRemovesArguments(Ravo(), {{"GetPluginInfo", 2}, {"GetServerListMenu", 2}, {"GetOneStats", 2}});
+}
+
 TEST_CASE("GetPluginInfo fills all six fields with the same static texts on every call") {
     const host::PluginInfo first = testsupport::StablePluginInfo(Ravo());
 
@@ -49,7 +51,7 @@ TEST_CASE("GetPluginInfo fills all six fields with the same static texts on ever
 }
 
 TEST_CASE("the server menu follows the cursor protocol") {
-    auto menu = Ravo().Resolve<ServerMenuFn>("GetServerListMenu");
+    auto menu = Ravo().Resolve<host::exports::GetServerListMenu*>("GetServerListMenu");
     std::string urls[3];
     for (int cursor = 0; cursor < 4; ++cursor) {
         CAPTURE(cursor);

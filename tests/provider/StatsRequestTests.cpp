@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "hostapi/ExportTypes.h"
 #include "hostapi/HostProtocol.h"
 #include "provider/ServiceConfig.h"
 #include "testing/host/HostStrings.h"
@@ -16,7 +17,7 @@
 
 namespace {
 
-using StatsFn = int (*)(const host::StatsRequest*, int*);
+using StatsFn = host::exports::GetOneStats*;
 using testsupport::HexBytes;
 using testsupport::Services;
 
