@@ -2,7 +2,7 @@
 # Does this machine run 32-bit code? Runs a real 32-bit program (32-bit Wine's loader, an i386 ELF)
 # and looks at the result; on success prints nothing and exits 0, otherwise prints why and exits 1.
 # Some of our machines refuse every i386 program (the kernel runs 64-bit user code only).
-loader=/usr/lib/wine/wine
+loader=${PROBE_32BIT_LOADER:-/usr/lib/wine/wine}  # overridable to try the refusal road
 if [ ! -x "$loader" ]; then
   echo "32-bit Wine ($loader) is not installed"
   exit 1
