@@ -1,0 +1,208 @@
+#!/usr/bin/env python3
+"""Draws the two skin pictures of tolvanek.dll and their preview images.
+
+    make_skins.py <out dir>            the skins: tolvanek-yellow.bmp, tolvanek-macos.bmp
+    make_skins.py <out dir> previews   also tolvanek.jpg (style 1) and tolvanek2.jpg (style 2)
+
+Each skin is a 272 x 184 picture, 8 bits per pixel with a 256-colour palette, uncompressed
+(51112 bytes as a resource: 40-byte header, 1024-byte palette, 50048 bytes of rows). The panel
+lines up with the labels of dialog template 102 at 96 dpi: a dialog unit is 1.5 pixels across and
+1.625 pixels down with the template's 8-point font. Style 1 ("йеллоу") holds no pixel of its key
+colour 0xFAF9F9 (its window is the full rectangle); style 2 ("MacOS") is pure white exactly in
+its rounded corners, which the window region cuts away, and nowhere else.
+"""
+import struct
+import sys
+
+W, H = 272, 184
+
+
+def dlu_x(x):
+    return int(round(x * 1.5))
+
+
+def dlu_y(y):
+    return int(round(y * 1.625))
+
+
+class Canvas:
+    def __init__(self, colour):
+        self.px = [[colour] * W for _ in range(H)]
+
+    def put(self, x, y, c):
+        if 0 <= x < W and 0 <= y < H:
+            self.px[y][x] = c
+
+    def rect(self, x0, y0, x1, y1, c):  # x1, y1 exclusive
+        for y in range(max(0, y0), min(H, y1)):
+            row = self.px[y]
+            for x in range(max(0, x0), min(W, x1)):
+                row[x] = c
+
+    def vgradient(self, x0, y0, x1, y1, top, bottom, steps=16):
+        height = max(1, y1 - y0)
+        for y in range(y0, y1):
+            t = round((y - y0) / max(1, height - 1) * (steps - 1)) / (steps - 1)
+            self.rect(x0, y, x1, y + 1, mix(top, bottom, t))
+
+    def frame(self, x0, y0, x1, y1, c):
+        self.rect(x0, y0, x1, y0 + 1, c)
+        self.rect(x0, y1 - 1, x1, y1, c)
+        self.rect(x0, y0, x0 + 1, y1, c)
+        self.rect(x1 - 1, y0, x1, y1, c)
+
+    def round_box(self, x0, y0, x1, y1, fill, edge, corner_fill):
+        """A box with one-pixel cut corners: corner pixels take corner_fill."""
+        self.rect(x0, y0, x1, y1, fill)
+        self.frame(x0, y0, x1, y1, edge)
+        for x, y in ((x0, y0), (x1 - 1, y0), (x0, y1 - 1), (x1 - 1, y1 - 1)):
+            self.put(x, y, corner_fill)
+
+    def disc(self, cx, cy, r, fill, edge):
+        for y in range(cy - r - 1, cy + r + 2):
+            for x in range(cx - r - 1, cx + r + 2):
+                d = ((x - cx) ** 2 + (y - cy) ** 2) ** 0.5
+                if d <= r - 0.5:
+                    self.put(x, y, fill)
+                elif d <= r + 0.5:
+                    self.put(x, y, edge)
+
+
+def mix(a, b, t):
+    return tuple(int(round(a[i] + (b[i] - a[i]) * t)) for i in range(3))
+
+
+def rgb(value):
+    """A hex RGB text (as designers write colours) to a tuple."""
+    return ((value >> 16) & 255, (value >> 8) & 255, value & 255)
+
+
+# Label rows of the template in pixels: (top, bottom) of each pair of rows per section.
+SECTIONS = [(25, 42), (46, 62), (68, 85), (91, 108)]
+VALUE_X = (dlu_x(106) - 3, dlu_x(144) + 3)
+ALERT_X = (dlu_x(148) - 1, dlu_x(177) + 1)
+
+
+def panel(canvas, p):
+    """The body shared by both skins: four sections, each with two value wells and an alert pill."""
+    for top, bottom in SECTIONS:
+        y0, y1 = dlu_y(top) - 3, dlu_y(bottom) + 2
+        canvas.round_box(6, y0, W - 6, y1, p["card"], p["card_edge"], p["card_corner"])
+        canvas.rect(7, y0 + 1, W - 7, y0 + 2, p["card_light"])
+        rows = [(top, top + 8), (top + 9, top + 17)] if bottom - top > 12 else [(top, top + 8)]
+        if top == 46:
+            rows = [(46, 54), (54, 62)]
+        for r0, r1 in rows:
+            canvas.round_box(VALUE_X[0], dlu_y(r0) - 1, VALUE_X[1], dlu_y(r1) + 1, p["well"], p["well_edge"],
+                             p["card"])
+            canvas.rect(VALUE_X[0] + 1, dlu_y(r0), VALUE_X[1] - 1, dlu_y(r0) + 1, p["well_shadow"])
+        canvas.round_box(ALERT_X[0], dlu_y(top) - 1, ALERT_X[1], dlu_y(top + 8) + 1, p["pill"], p["pill_edge"],
+                         p["card"])
+        # A dotted leader between caption and value, as on printed statements.
+        for r0, r1 in rows:
+            y = dlu_y(r1) - 2
+            for x in range(dlu_x(99) - 12, VALUE_X[0] - 3, 3):
+                canvas.put(x, y, p["leader"])
+
+
+def yellow():
+    p = {
+        "card": rgb(0xFFF1A8), "card_edge": rgb(0xD9A92B), "card_corner": rgb(0xF7CF4A),
+        "card_light": rgb(0xFFF8D2), "well": rgb(0xFFFBE8), "well_edge": rgb(0xC99A22),
+        "well_shadow": rgb(0xEADFA8), "pill": rgb(0xFFE58A), "pill_edge": rgb(0xC99A22),
+        "leader": rgb(0xC8A850),
+    }
+    c = Canvas(rgb(0xF7CF4A))
+    c.vgradient(0, 0, W, H, rgb(0xFBDA5C), rgb(0xF1BC2C), steps=24)
+    # Header: a cream strip for the date and the title of the period.
+    c.vgradient(4, 2, W - 4, dlu_y(18), rgb(0xFFF9DC), rgb(0xFFEFAF), steps=12)
+    c.frame(4, 2, W - 4, dlu_y(18), rgb(0xD9A92B))
+    c.rect(5, dlu_y(18), W - 5, dlu_y(18) + 1, rgb(0xB8891A))
+    # A small bar-chart emblem left of the title.
+    c.disc(24, 15, 11, rgb(0xF29B1D), rgb(0xB8671A))
+    for i, h in enumerate((5, 9, 13)):
+        c.rect(17 + i * 5, 21 - h, 20 + i * 5, 22, rgb(0xFFF6D0))
+    panel(c, p)
+    c.frame(0, 0, W, H, rgb(0xA87810))
+    c.frame(1, 1, W - 1, H - 1, rgb(0xFFE27A))
+    return c
+
+
+def macos():
+    white = (255, 255, 255)
+    p = {
+        "card": rgb(0xECEDEF), "card_edge": rgb(0xB4B8BF), "card_corner": rgb(0xDADBDE),
+        "card_light": rgb(0xF7F7F8), "well": rgb(0xF6F6F7), "well_edge": rgb(0x9EA3AB),
+        "well_shadow": rgb(0xD4D6DA), "pill": rgb(0xE2E4E8), "pill_edge": rgb(0x9EA3AB),
+        "leader": rgb(0xA8ACB3),
+    }
+    c = Canvas(rgb(0xDADBDE))
+    c.vgradient(0, 0, W, H, rgb(0xE4E5E8), rgb(0xCFD0D4), steps=24)
+    # Title bar: graphite, with the three window buttons on the left.
+    bar = dlu_y(18)
+    c.vgradient(0, 0, W, bar, rgb(0x6B7480), rgb(0x3C444E), steps=16)
+    c.rect(0, bar, W, bar + 1, rgb(0x2C323A))
+    c.rect(0, bar + 1, W, bar + 2, rgb(0xF0F1F3))
+    for i, (fill, edge) in enumerate(((0xFF5F57, 0xC9413A), (0xFEBC2E, 0xC58E1A), (0x28C840, 0x1A9A2E))):
+        c.disc(13 + i * 14, 15, 5, rgb(fill), rgb(edge))
+    panel(c, p)
+    # The outline follows the rounded corners; outside it the corners are pure white.
+    edge = rgb(0x7E8590)
+    c.frame(0, 0, W, H, edge)
+    cut = {0: 4, 1: 2, 2: 1, 3: 1}
+    for row, n in cut.items():
+        for y in (row, H - 1 - row):
+            for x in list(range(n)) + list(range(W - n, W)):
+                c.put(x, y, white)
+    # The pixels just inside the cut take the outline.
+    for y, x in ((0, 4), (1, 2), (1, 3), (2, 1), (4, 0)):
+        for yy in (y, H - 1 - y):
+            c.put(x, yy, edge)
+            c.put(W - 1 - x, yy, edge)
+    c.put(1, 3, edge), c.put(W - 2, 3, edge), c.put(1, H - 4, edge), c.put(W - 2, H - 4, edge)
+    return c
+
+
+def check(c, name):
+    colours = {col for row in c.px for col in row}
+    if len(colours) > 256:
+        raise SystemExit(f"{name}: {len(colours)} colours do not fit a 256-colour palette")
+    return colours
+
+
+def write_bmp(c, path):
+    colours = sorted(check(c, path))
+    palette = colours + [(0, 0, 0)] * (256 - len(colours))
+    index = {col: i for i, col in enumerate(colours)}
+    pixels = bytearray()
+    for y in range(H - 1, -1, -1):  # rows bottom-up
+        pixels.extend(index[col] for col in c.px[y])
+    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 8, 0, len(pixels), 3780, 3780, 256, 0)
+    pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
+    body = info + pal + bytes(pixels)
+    assert len(body) == 51112, len(body)
+    with open(path, "wb") as f:
+        f.write(struct.pack("<2sIHHI", b"BM", 14 + len(body), 0, 0, 14 + 40 + 1024))
+        f.write(body)
+
+
+def write_preview(c, path, key, backdrop):
+    from PIL import Image
+
+    img = Image.new("RGB", (W, H))
+    img.putdata([backdrop if col == key else col for row in c.px for col in row])
+    img.save(path, "JPEG", quality=92)
+
+
+def main():
+    out = sys.argv[1]
+    skins = [(yellow(), "tolvanek-yellow.bmp", "tolvanek.jpg", (0xF9, 0xF9, 0xFA)),
+             (macos(), "tolvanek-macos.bmp", "tolvanek2.jpg", (255, 255, 255))]
+    for canvas, bmp, jpg, key in skins:
+        write_bmp(canvas, f"{out}/{bmp}")
+        if len(sys.argv) > 2 and sys.argv[2] == "previews":
+            write_preview(canvas, f"{out}/{jpg}", key, (0x3A, 0x6E, 0xA5))
+
+
+if __name__ == "__main__":
+    main()
