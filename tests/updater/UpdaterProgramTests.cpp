@@ -1,0 +1,234 @@
+// The real updater.exe, started the way the update plug-in starts it and watched from outside:
+// its resources, the wait for the host program with the message box, the copy with a locked file,
+// the follow-up command, the log, and the roads of "exec" and of the failures, side by side.
+#include <doctest/doctest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/support/TestPaths.h"
+#include "tests/updater/UpdaterRig.h"
+#include "tests/updater/UpdaterTexts.h"
+
+using namespace updatertest;
+
+namespace {
+
+constexpr DWORD kRunTimeoutMs = 30000;
+constexpr char kHostNameInList[] = "\xD2\xE0\xF0\xED\xE0 \xD1\xF2\xE0\xF2\xE8\xF1\xF2\xE8\xEA\xE0";  // as in the list
+constexpr char kListTitle[] = "\xD2\xE0\xF0\xED\xE0";
+
+std::wstring Wide(const std::string& cp1251) {
+    std::wstring wide(cp1251.size(), L'\0');
+    const int length = ::MultiByteToWideChar(1251, 0, cp1251.data(), static_cast<int>(cp1251.size()), wide.data(),
+                                             static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(length));
+    return wide;
+}
+
+// Reads the dialog template's fields in order.
+class TemplateReader {
+public:
+    explicit TemplateReader(const BYTE* data) : m_at(data), m_start(data) {}
+    WORD Word() { WORD v; std::memcpy(&v, m_at, 2); m_at += 2; return v; }
+    DWORD Dword() { DWORD v; std::memcpy(&v, m_at, 4); m_at += 4; return v; }
+    short Short() { return static_cast<short>(Word()); }
+    // A name or ordinal: 0xFFFF and a number, or a zero-ended UTF-16 text.
+    std::wstring NameOrOrdinal(WORD* ordinal = nullptr) {
+        WORD first = Word();
+        if (first == 0xFFFF) {
+            const WORD number = Word();
+            if (ordinal) *ordinal = number;
+            return {};
+        }
+        std::wstring text;
+        for (; first; first = Word()) text += static_cast<wchar_t>(first);
+        return text;
+    }
+    void AlignDword() {
+        while ((m_at - m_start) % 4) ++m_at;
+    }
+
+private:
+    const BYTE* m_at;
+    const BYTE* m_start;
+};
+
+}  // namespace
+
+TEST_CASE("updater.exe carries dialog 102 and icon 128 as the window needs them") {
+    kit::UniqueModule exe(::LoadLibraryExA(UpdaterExe().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    REQUIRE(exe);
+    HRSRC found = ::FindResourceExA(exe.get(), MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(102),
+                                    MAKELANGID(LANG_RUSSIAN, SUBLANG_DEFAULT));
+    REQUIRE(found);
+    TemplateReader t(static_cast<const BYTE*>(::LockResource(::LoadResource(exe.get(), found))));
+    CHECK(t.Word() == 1);       // DLGTEMPLATEEX
+    CHECK(t.Word() == 0xFFFF);
+    t.Dword();                  // help id
+    CHECK(t.Dword() == WS_EX_APPWINDOW);
+    CHECK(t.Dword() == (WS_POPUP | WS_VISIBLE | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_FIXEDSYS));
+    CHECK(t.Word() == 3);
+    CHECK(t.Short() == 0);
+    CHECK(t.Short() == 0);
+    CHECK(t.Short() == 193);
+    CHECK(t.Short() == 41);
+    CHECK(t.NameOrOrdinal().empty());  // no menu
+    CHECK(t.NameOrOrdinal().empty());  // the dialog class
+    CHECK(t.NameOrOrdinal() == Wide(kCaption));
+    CHECK(t.Word() == 8);
+    CHECK(t.Word() == 0);  // weight
+    CHECK(t.Word() == 0x0100);  // italic 0, character set 1
+    CHECK(t.NameOrOrdinal() == L"MS Shell Dlg");
+
+    struct Item {
+        DWORD exStyle, style;
+        short x, y, cx, cy;
+        DWORD id;
+        const wchar_t* className;
+        WORD classAtom;  // the same class as a system atom
+        std::wstring text;
+    };
+    const Item items[] = {
+        {0, WS_CHILD | WS_VISIBLE | WS_BORDER | PBS_SMOOTH, 7, 7, 179, 14, 1000, L"msctls_progress32", 0, L""},
+        {WS_EX_STATICEDGE, WS_CHILD | WS_VISIBLE | WS_GROUP, 1, 26, 190, 1, 0xFFFF, L"static", 0x82, L""},
+        {0, WS_CHILD | WS_VISIBLE | WS_GROUP | SS_CENTERIMAGE, 7, 30, 179, 8, 1001, L"static", 0x82, Wide(kLabelText)},
+    };
+    for (const Item& item : items) {
+        CAPTURE(item.id);
+        t.AlignDword();
+        t.Dword();  // help id
+        CHECK(t.Dword() == item.exStyle);
+        CHECK(t.Dword() == item.style);
+        CHECK(t.Short() == item.x);
+        CHECK(t.Short() == item.y);
+        CHECK(t.Short() == item.cx);
+        CHECK(t.Short() == item.cy);
+        CHECK((t.Dword() & 0xFFFF) == item.id);
+        WORD atom = 0;
+        std::wstring className = t.NameOrOrdinal(&atom);
+        for (wchar_t& c : className) c = static_cast<wchar_t>(::towlower(c));
+        CHECK((className == item.className || (item.classAtom && atom == item.classAtom)));
+        CHECK(t.NameOrOrdinal() == item.text);
+        CHECK(t.Word() == 0);  // no creation data
+    }
+
+    HRSRC group = ::FindResourceA(exe.get(), MAKEINTRESOURCEA(128), MAKEINTRESOURCEA(14));
+    REQUIRE(group);
+    const auto* directory = static_cast<const WORD*>(::LockResource(::LoadResource(exe.get(), group)));
+    CHECK(directory[1] == 1);   // icons
+    CHECK(directory[2] >= 2);   // in several sizes
+}
+
+#ifndef _WIN64
+// The 32-bit build ships the updater; its twin is a test build only.
+TEST_CASE("updater.exe is a PE32 Windows program") {
+    const std::string bytes = testsupport::ReadFile(UpdaterExe());
+    REQUIRE(bytes.size() > 0x200);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes.data() + dos->e_lfanew);
+    CHECK(nt->FileHeader.Machine == IMAGE_FILE_MACHINE_I386);
+    CHECK(nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    CHECK(nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI);
+}
+#endif
+
+TEST_CASE("the updater waits for the host program, copies the tree with a locked file for the restart, and runs execafter") {
+    Sandbox box("road");
+    box.InstallUpdater();
+    box.MakeLogFolder();
+    std::string bigFile(70000, '\0');
+    for (std::size_t i = 0; i < bigFile.size(); ++i) bigFile[i] = static_cast<char>(i * 7 % 251);
+    WriteBytes(box.files + "\\readme.txt", "new readme\r\n");
+    WriteBytes(box.files + "\\tarna.exe", bigFile);
+    WriteBytes(box.files + "\\locked.dll", "new locked library");
+    WriteBytes(box.files + "\\plugins\\pendrake.dll", "new plug-in");
+    WriteBytes(box.files + "\\plugins\\new\\deep.txt", "a new folder two levels down");
+    MakeFolders(box.files + "\\empty");
+    WriteBytes(box.program + "\\readme.txt", "old readme, longer than the new one\r\n");
+    WriteBytes(box.program + "\\tarna.exe", "old program");
+    WriteBytes(box.program + "\\locked.dll", "old locked library");
+    WriteBytes(box.program + "\\plugins\\pendrake.dll", "old plug-in");
+    WriteBytes(box.program + "\\settings.ini", "[kept]\r\n");
+    REQUIRE(::CopyFileA(FakeHostExe().c_str(), (box.program + "\\host.exe").c_str(), FALSE));
+    MakeFolders(box.root + "\\tools");
+    REQUIRE(::CopyFileA(FakeHostExe().c_str(), (box.root + "\\tools\\recorder.exe").c_str(), FALSE));
+    // The text to wait for is in the folder name, so it occurs in the updater's own path too, and
+    // in upper case, so it matches only because both sides are lowered.
+    box.WriteList({{"name", kHostNameInList},
+                   {"killprocess", box.tag + "\\PROGRAM\\HOST"},
+                   {"title", kListTitle},
+                   {"path", box.program},
+                   {"exec", ""},
+                   {"execafter", box.root + "\\tools\\recorder.exe record " + box.root + "\\after.txt Then RUN"}});
+    bool pendingPresent = false;
+    const std::vector<std::string> pendingBefore = PendingRenames(&pendingPresent);
+    const Tree before = Snapshot(box.root);
+
+    FakeHost host(box.program + "\\host.exe");
+    kit::UniqueFile lock(::CreateFileA((box.program + "\\locked.dll").c_str(), GENERIC_READ, 0, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+    REQUIRE(lock);
+    UpdaterRun run(box.HandOverCommandLine(), box.cwd);
+
+    auto waitForBox = [&](HWND notThis) {
+        const DWORD start = ::GetTickCount();
+        for (;;) {
+            run.Poll();
+            HWND box = run.FindBox();
+            if (box && box != notThis && ::IsWindowVisible(box)) return box;
+            if (run.Exited() || ::GetTickCount() - start > 15000) return HWND{};
+            ::Sleep(20);
+        }
+    };
+    HWND first = waitForBox(nullptr);
+    REQUIRE(first);
+    CHECK(WindowText(::GetDlgItem(first, 0xFFFF)) == std::string(kBoxBefore) + kHostNameInList + kBoxAfter);
+    CHECK(WindowText(first) == std::string(kTitlePrefix) + kListTitle);
+    CHECK(run.statuses == std::vector<std::string>{kPreparing});
+    ::PostMessageA(first, WM_COMMAND, IDOK, 0);  // the host still runs: the box comes again
+    HWND second = waitForBox(first);
+    REQUIRE(second);
+    Tree meanwhile = Snapshot(box.root);
+    meanwhile.erase("program\\locked.dll");  // unreadable while the test holds it
+    Tree unchanged = before;
+    unchanged.erase("program\\locked.dll");
+    CHECK(Differences(unchanged, meanwhile) == "");  // nothing copied while the host runs
+
+    host.Stop();
+    ::PostMessageA(second, WM_COMMAND, IDOK, 0);
+    REQUIRE(WaitAll({&run}, kRunTimeoutMs));
+    lock.reset();
+    CHECK(run.exitCode() == 0);
+    REQUIRE_FALSE(run.statuses.empty());
+    CHECK(run.statuses.back() == kDone);
+    CHECK(run.titles.back() == std::string(kTitlePrefix) + kListTitle);
+
+    // Everything as it was, but the program folder's new files, the follow-up's record and the log.
+    Tree expected = before;
+    for (const auto& [path, content] : Snapshot(box.files))
+        if (path != "locked.dll") expected["program\\" + path] = content;
+    CHECK(expected.at("program\\readme.txt") == "new readme\r\n");
+    CHECK(expected.at("program\\tarna.exe") == bigFile);
+    CHECK(expected.at("program\\locked.dll") == "old locked library");  // replaced at the restart
+    expected["after.txt"] = Lower(box.root + "\\tools\\recorder.exe record " + box.root + "\\after.txt then run");
+    const Tree after = Snapshot(box.root);
+    const std::string logPath = box.LogFile().substr(box.root.size() + 1);
+    REQUIRE(after.count(logPath));
+    expected[logPath] = after.at(logPath);
+    CHECK(Differences(expected, after) == "");
+    CHECK(LogTexts(box.LogFile()) == std::vector<std::string>{kCopyDone, kDone});
+
+    bool pendingNow = false;
+    const std::vector<std::string> pending = PendingRenames(&pendingNow);
+    RestorePendingRenames(pendingBefore, pendingPresent);
+    std::vector<std::string> added(pending.begin() + std::min(pending.size(), pendingBefore.size()), pending.end());
+    CHECK(added == std::vector<std::string>{"\\??\\" + box.files + "\\locked.dll", "!\\??\\" + box.program + "\\locked.dll"});
+}

@@ -1,0 +1,113 @@
+// What the updater tests share: a sandbox of folders per case (temporary folder with "_update",
+// program folder, current directory with its log folder, a folder that must stay untouched), the
+// update list written as bytes, a run of the real updater.exe watched from outside (its dialog's
+// status and title, its message box), the fake host program, snapshots of whole folder trees,
+// and the system's list of replacements scheduled for the next restart.
+#pragma once
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/Unique.h"
+
+namespace updatertest {
+
+std::string UpdaterExe();
+std::string FakeHostExe();
+
+// Every file and folder below a folder: relative path ('\' separated) to content; folders end
+// with '\' and have no content; a file that cannot be read (in use) has a marker text instead.
+using Tree = std::map<std::string, std::string>;
+Tree Snapshot(const std::string& folder);
+// The differences as readable lines ("+ path", "- path", "~ path"), empty when equal.
+std::string Differences(const Tree& expected, const Tree& actual);
+
+void WriteBytes(const std::string& path, const std::string& bytes);  // creates the folders above it
+void MakeFolders(const std::string& path);
+void RemoveTree(const std::string& path);
+std::string Lower(std::string text);  // ANSI code page, as the updater lower-cases
+
+// A unique lower-case folder below the build tree, emptied first; every path in it holds `tag`.
+class Sandbox {
+public:
+    explicit Sandbox(const std::string& name);
+
+    std::string tag;      // "<name>-<process id>"
+    std::string root;     // ...\sandbox\<tag>
+    std::string temp;     // root\temp: the temporary folder of the hand-over
+    std::string update;   // temp\_update, where updater.exe and the list live
+    std::string files;    // update\_files: the downloaded tree
+    std::string program;  // root\program: the program folder
+    std::string cwd;      // root\cwd: the current directory of the updater
+    std::string outside;  // root\outside: a folder nobody may write to
+
+    std::string At(const std::string& relative) const { return root + "\\" + relative; }
+    std::string ListPath() const { return update + "/_updlist.ini"; }  // as the plug-in writes it
+    std::string LogFolder() const;  // cwd\logs\<year>_<month>
+    std::string LogFile() const;    // LogFolder()\<year>-<month>-<day>.txt
+    void MakeLogFolder() const { MakeFolders(LogFolder()); }
+
+    // The list file: a version line and [general] with these keys (values as bytes).
+    void WriteList(const std::vector<std::pair<std::string, std::string>>& general) const;
+    void InstallUpdater() const;  // copies the built updater.exe into `update`
+    // The update plug-in's command line: program path unquoted, the list between the markers.
+    std::string HandOverCommandLine() const;
+};
+
+// The texts of a log file in order, each without its time prefix. A line of more than 3
+// characters without a well-formed "[HH:MM:SS] " prefix, or a line of 3 or fewer with one, is
+// returned as "!" followed by the raw line.
+std::vector<std::string> LogTexts(const std::string& path);
+
+// The real updater.exe, started from outside and watched through its windows.
+class UpdaterRun {
+public:
+    UpdaterRun(const std::string& commandLine, const std::string& currentDirectory);
+    ~UpdaterRun();  // ends a run that is still going
+    UpdaterRun(const UpdaterRun&) = delete;
+    UpdaterRun& operator=(const UpdaterRun&) = delete;
+
+    void Poll();               // notes the dialog's status and title when they change
+    bool Exited(DWORD waitMs = 0);
+    DWORD exitCode() const { return m_exitCode; }
+    HWND Dialog();             // the dialog with the progress bar and the status label, or null
+    HWND FindBox() const;      // a message box of this process, or null
+    DWORD processId() const { return m_processId; }
+
+    std::vector<std::string> statuses;  // every status text seen, in order, without repeats
+    std::vector<std::string> titles;
+
+private:
+    kit::UniqueHandle m_process;
+    DWORD m_processId = 0;
+    DWORD m_exitCode = STILL_ACTIVE;
+    HWND m_dialog = nullptr;
+};
+
+// Waits (polling every run) until each has exited or the time is up; false on time-out.
+bool WaitAll(const std::vector<UpdaterRun*>& runs, DWORD timeoutMs);
+
+std::string WindowText(HWND hwnd);  // with a time-out, safe on a busy window of another process
+
+// The fake host program, started from `exePath` (a copy in a sandbox), running until Stop.
+class FakeHost {
+public:
+    explicit FakeHost(const std::string& exePath);
+    ~FakeHost();
+    FakeHost(const FakeHost&) = delete;
+    FakeHost& operator=(const FakeHost&) = delete;
+    void Stop();  // returns once the process has ended
+
+private:
+    kit::UniqueHandle m_event;
+    kit::UniqueHandle m_process;
+};
+
+// The system's replacements for the next restart (source, destination) as its registry keeps them.
+std::vector<std::string> PendingRenames(bool* present = nullptr);
+void RestorePendingRenames(const std::vector<std::string>& entries, bool present);
+
+}  // namespace updatertest
