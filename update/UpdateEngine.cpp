@@ -49,21 +49,21 @@ std::vector<std::string> ProfileSectionNames(const char* file) {
     }
 }
 
+using HttpQueryInfoFn = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
+
 // The HTTP status of an open URL, or 0 when it has none (another protocol, or not readable).
-DWORD HttpStatus(HINTERNET request) {
+DWORD HttpStatus(HttpQueryInfoFn query, HINTERNET request) {
     DWORD status = 0;
     DWORD length = sizeof status;
-    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
-        return 0;
-    }
+    if (!query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) return 0;
     return status;
 }
 
 // The announced body length of an HTTP answer, or -1 when none was sent.
-long long ContentLength(HINTERNET request) {
+long long ContentLength(HttpQueryInfoFn query, HINTERNET request) {
     char text[32] = {};
-    DWORD length = sizeof text;
-    if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) return -1;
+    DWORD length = sizeof text - 1;
+    if (!query(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) return -1;
     char* end = nullptr;
     long long value = std::strtoll(text, &end, 10);
     return end != text && value >= 0 ? value : -1;
@@ -173,10 +173,10 @@ bool CUpdateEngine::DownloadToFile(HINTERNET source, const char* path, int* size
     };
     // An HTTP answer is judged by its status: an error page is not the file, whatever its bytes.
     // Only an answer without a status (another protocol) falls back to the "404" test per chunk.
-    DWORD status = HttpStatus(source);
+    DWORD status = HttpStatus(m_calls.httpQueryInfo, source);
     if (status != 0 && (status < 200 || status > 299)) return fail();
     bool chunkTest = status == 0;
-    long long expected = status != 0 ? ContentLength(source) : -1;
+    long long expected = status != 0 ? ContentLength(m_calls.httpQueryInfo, source) : -1;
 
     char chunk[kChunkSize];
     long long total = 0;

@@ -48,6 +48,9 @@ public:
 struct UpdateSystemCalls {
     UINT(WINAPI* winExec)(LPCSTR commandLine, UINT show) = ::WinExec;
     BOOL(WINAPI* internetGetConnectedState)(LPDWORD flags, DWORD reserved) = ::InternetGetConnectedState;
+    // The status query of the downloads; an answer without an HTTP status makes it fail.
+    BOOL(WINAPI* httpQueryInfo)(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length,
+                                LPDWORD index) = ::HttpQueryInfoA;
     HMODULE resourceModule = nullptr;  // null: the module that holds the engine (the plug-in)
 };
 

@@ -25,6 +25,8 @@ import threading
 import time
 import urllib.parse
 
+import update_service
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURES = os.path.join(HERE, "fixtures")
 STATS_TABLE = os.path.join(FIXTURES, "jstat-codes.txt")
@@ -282,6 +284,9 @@ class Services:
             return Reply(silent=True)
         if path.endswith("/vapi/jstat.jsp"):
             return self.stats.answer(request)
+        update = update_service.answer(request, Reply)
+        if update is not None:
+            return update
         return text_reply(404, "no such path\n")
 
 
@@ -333,7 +338,10 @@ class OriginHandler(socketserver.StreamRequestHandler):
             silent_wait(self.request)
             return
         try:
-            self.wfile.write(reply.encode(close=True))
+            if hasattr(reply, "write_to"):
+                reply.write_to(self.wfile)
+            else:
+                self.wfile.write(reply.encode(close=True))
             self.wfile.flush()
         except OSError:
             pass
