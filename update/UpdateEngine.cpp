@@ -164,7 +164,7 @@ bool CUpdateEngine::DownloadToFile(HINTERNET source, const char* path, int* size
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     Send(WM_UPD_FILE_POS, 0, 0);
-    Status(FormatText("загрузка %s", name));
+    Status(FormatText("загрузка %s", name ? name : ""));
 
     auto fail = [&]() {
         file.reset();
