@@ -14,12 +14,14 @@ extern "C" void GetPluginInfo(host::PluginInfo* info, int* result) {
         if (App()) App()->GetPluginInfo(info, result);
     });
 }
+HOST_CHECK_EXPORT(GetPluginInfo);
 
 extern "C" void GetWndStatsStyleMenu(host::StyleMenuItem* item, int* cursor) {
     kit::GuardExport([&] {
         if (App()) App()->GetWndStatsStyleMenu(item, cursor);
     });
 }
+HOST_CHECK_EXPORT(GetWndStatsStyleMenu);
 
 extern "C" void ShowStatsData(host::ShowStatsRequest* request, int* result) {
     kit::GuardExport([&] {
@@ -27,6 +29,7 @@ extern "C" void ShowStatsData(host::ShowStatsRequest* request, int* result) {
     });
     if (result) *result = 1;
 }
+HOST_CHECK_EXPORT(ShowStatsData);
 
 extern "C" void ShowStatsDataTray(host::ShowStatsRequest* request, int* result) {
     kit::GuardExport([&] {
@@ -34,3 +37,4 @@ extern "C" void ShowStatsDataTray(host::ShowStatsRequest* request, int* result) 
     });
     if (result) *result = 1;
 }
+HOST_CHECK_EXPORT(ShowStatsDataTray);

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "base/String.h"
+#include "hostapi/ExportTypes.h"
 #include "hostapi/HostProtocol.h"
 
 namespace host {
@@ -63,5 +64,14 @@ static_assert(sizeof(HostIniRequest) == 32 && offsetof(HostIniRequest, value) ==
 static_assert(sizeof(HostIniIntRequest) == 32 && offsetof(HostIniIntRequest, value) == 24);
 #endif
 #pragma GCC diagnostic pop
+
+#ifdef _WIN32
+// The statistics-window exports besides GetPluginInfo, called as the host calls them (cdecl).
+namespace exports {
+using GetWndStatsStyleMenu = void __cdecl(StyleMenuItem* item, int* cursor);
+using ShowStatsData = void __cdecl(ShowStatsRequest* request, int* result);
+using ShowStatsDataTray = void __cdecl(ShowStatsRequest* request, int* result);
+}  // namespace exports
+#endif
 
 }  // namespace host

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "hostapi/HostProtocol.h"
+#include "statswindows/common/StatsProtocol.h"
 #include "testing/host/HostStrings.h"
 
 namespace hoststub {
@@ -121,18 +122,14 @@ LRESULT StandInHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         m_lists.push_back(std::move(pairs));
         return 0;
     }
-    case host::WM_HOST_GET_VALUE: {
-        const std::string key = ReadBoundaryString(reinterpret_cast<const void*>(wParam));
-        std::string value;
-        {
-            kit::Lock lock(m_lock);
-            auto found = m_values.find(key);
-            if (found == m_values.end()) return 0;
-            value = found->second;
-        }
-        if (lParam) FillOutString(reinterpret_cast<void*>(lParam), value);
-        return 0;
-    }
+    case host::WM_HOST_GET_VALUE:
+    case host::WM_HOST_GET_FLAG:
+    case host::WM_HOST_TRAY_TEXT:
+    case host::WM_HOST_READ_INI_STRING:
+    case host::WM_HOST_WRITE_INI_STRING:
+    case host::WM_HOST_READ_INI_INT:
+    case host::WM_HOST_WRITE_INI_INT:
+        return OnWindowMessage(message, wParam, lParam);
     default:
         return -1;
     }
@@ -185,11 +182,158 @@ void StandInHost::ClearRecords() {
     m_log.clear();
     m_errors.clear();
     m_lists.clear();
+    m_windowCalls.clear();
+    m_trays.clear();
 }
 
 void StandInHost::SetValue(const std::string& key, const std::string& value) {
     kit::Lock lock(m_lock);
     m_values[key] = value;
+}
+
+// The statistics windows' messages: values from the last list and the user limits, options,
+// the tray summary, and ini files below the host folder through the profile functions.
+LRESULT StandInHost::OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case host::WM_HOST_GET_VALUE: {
+        const std::string key = ReadBoundaryString(reinterpret_cast<const void*>(wParam));
+        std::string value;
+        bool known = false;
+        {
+            kit::Lock lock(m_lock);
+            m_windowCalls.push_back({message, key, {}});
+            auto found = m_values.find(key);
+            auto limit = m_userLimits.find(key);
+            if (limit != m_userLimits.end()) {
+                value = limit->second;
+                known = true;
+            } else if (found != m_values.end()) {
+                value = found->second;
+                known = true;
+            }
+        }
+        if (known && lParam) FillOutString(reinterpret_cast<void*>(lParam), value);
+        return 0;
+    }
+    case host::WM_HOST_GET_FLAG: {
+        const std::string key = ReadBoundaryString(reinterpret_cast<const void*>(wParam));
+        kit::Lock lock(m_lock);
+        m_windowCalls.push_back({message, key, {}});
+        auto found = m_options.find(key);
+        if (found != m_options.end() && found->second && lParam) *reinterpret_cast<std::uint8_t*>(lParam) = 1;
+        return 0;
+    }
+    case host::WM_HOST_TRAY_TEXT: {
+        const std::string text = ReadBoundaryString(reinterpret_cast<const void*>(wParam));
+        kit::Lock lock(m_lock);
+        m_windowCalls.push_back({message, text, {}});
+        m_trays.push_back(text);
+        return 0;
+    }
+    case host::WM_HOST_READ_INI_STRING:
+    case host::WM_HOST_WRITE_INI_STRING: {
+        const auto* request = reinterpret_cast<const host::HostIniRequest*>(wParam);
+        const std::string file = ReadBoundaryString(&request->iniFile);
+        const std::string section = ReadBoundaryString(&request->section);
+        const std::string key = ReadBoundaryString(&request->key);
+        const std::string value = ReadBoundaryString(&request->value);
+        {
+            kit::Lock lock(m_lock);
+            m_windowCalls.push_back({message, key, file});
+        }
+        const std::string path = IniPath(file);
+        if (message == host::WM_HOST_WRITE_INI_STRING) {
+            ::WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str());
+            return 0;
+        }
+        std::vector<char> text(4096);
+        const DWORD got = ::GetPrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), text.data(),
+                                                     static_cast<DWORD>(text.size()), path.c_str());
+        if (lParam) FillOutString(reinterpret_cast<void*>(lParam), std::string_view(text.data(), got));
+        return 0;
+    }
+    case host::WM_HOST_READ_INI_INT:
+    case host::WM_HOST_WRITE_INI_INT: {
+        const auto* request = reinterpret_cast<const host::HostIniIntRequest*>(wParam);
+        const std::string file = ReadBoundaryString(&request->iniFile);
+        const std::string section = ReadBoundaryString(&request->section);
+        const std::string key = ReadBoundaryString(&request->key);
+        {
+            kit::Lock lock(m_lock);
+            m_windowCalls.push_back({message, key, file});
+        }
+        const std::string path = IniPath(file);
+        if (message == host::WM_HOST_WRITE_INI_INT) {
+            const std::string number = std::to_string(request->value);
+            ::WritePrivateProfileStringA(section.c_str(), key.c_str(), number.c_str(), path.c_str());
+            return 0;
+        }
+        // Always written: the stored number, or the request's default.
+        if (lParam)
+            *reinterpret_cast<std::int32_t*>(lParam) = static_cast<std::int32_t>(
+                ::GetPrivateProfileIntA(section.c_str(), key.c_str(), request->value, path.c_str()));
+        return 0;
+    }
+    default:
+        return -1;
+    }
+}
+
+std::string StandInHost::IniPath(const std::string& relative) const {
+    std::string path = HostFolder();
+    // The folders of the path are made here, as the host keeps its plug-ins' folders.
+    for (std::size_t at = 0; (at = relative.find('\\', at)) != std::string::npos; ++at)
+        ::CreateDirectoryA((path + "\\" + relative.substr(0, at)).c_str(), nullptr);
+    return path + "\\" + relative;
+}
+
+std::vector<StandInHost::WindowCall> StandInHost::windowCalls() const {
+    kit::Lock lock(m_lock);
+    return m_windowCalls;
+}
+
+std::vector<std::string> StandInHost::trayTexts() const {
+    kit::Lock lock(m_lock);
+    return m_trays;
+}
+
+void StandInHost::SetOption(const std::string& option, bool on) {
+    kit::Lock lock(m_lock);
+    m_options[option] = on;
+}
+
+void StandInHost::SetUserLimit(const std::string& key, const std::string& value) {
+    kit::Lock lock(m_lock);
+    m_userLimits[key] = value;
+}
+
+void StandInHost::SetHostFolder(const std::string& folder) {
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    kit::Lock lock(m_lock);
+    m_hostFolder = folder;
+}
+
+std::string StandInHost::HostFolder() const {
+    kit::Lock lock(m_lock);
+    if (m_hostFolder.empty()) {
+        char temp[MAX_PATH] = {};
+        ::GetTempPathA(MAX_PATH, temp);
+        char name[MAX_PATH] = {};
+        ::GetTempFileNameA(temp, "hst", 0, name);  // a unique name; the file makes way for the folder
+        ::DeleteFileA(name);
+        ::CreateDirectoryA(name, nullptr);
+        m_hostFolder = name;
+    }
+    return m_hostFolder;
+}
+
+int StandInHost::ShowStats(ShowStatsFn show, int styleId, int hideDelaySeconds, HWND hostWindow) {
+    int result = static_cast<int>(0xdeadbeef);
+    RunOnUiThread([&] {
+        host::ShowStatsRequest request{hostWindow, hideDelaySeconds, styleId};
+        show(&request, &result);
+    });
+    return result;
 }
 
 }  // namespace hoststub

@@ -16,6 +16,8 @@
 
 namespace host {
 struct ExternalCall;
+struct ShowStatsRequest;
+struct StyleMenuItem;
 }
 
 namespace hoststub {
@@ -55,6 +57,33 @@ public:
     // The current statistics, from which WM_HOST_GET_VALUE is answered.
     void SetValue(const std::string& key, const std::string& value);
 
+    // The statistics windows' side. Every statistics-window message the host answered, in order:
+    // the message, the key it named (value, option or ini key; the text for WM_HOST_TRAY_TEXT)
+    // and, for the ini messages, the ini file.
+    struct WindowCall {
+        UINT message;
+        std::string key;
+        std::string iniFile;
+    };
+    std::vector<WindowCall> windowCalls() const;
+    std::vector<std::string> trayTexts() const;
+    // The host's own options ("dblclk", the four alert options) and user limits
+    // ("sattraficlimituser" and the three others), which no statistics list carries.
+    void SetOption(const std::string& option, bool on);
+    void SetUserLimit(const std::string& key, const std::string& value);
+    // The folder below which the ini messages resolve their relative paths (made on first
+    // write); a fresh folder in the temporary folder until set.
+    void SetHostFolder(const std::string& folder);
+    std::string HostFolder() const;
+
+    // The statistics-window exports, called on the user-interface thread as the host calls them.
+    using StyleMenuFn = void (*)(host::StyleMenuItem*, int*);
+    using ShowStatsFn = void (*)(host::ShowStatsRequest*, int*);
+    int ShowStats(ShowStatsFn show, int styleId, int hideDelaySeconds, HWND hostWindow);
+    int ShowStats(ShowStatsFn show, int styleId, int hideDelaySeconds) {
+        return ShowStats(show, styleId, hideDelaySeconds, m_window);
+    }
+
 private:
     static DWORD WINAPI ThreadMain(void* self);
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -69,6 +98,14 @@ private:
     std::vector<std::string> m_errors;
     std::vector<StatsPairs> m_lists;
     std::map<std::string, std::string> m_values;
+    std::vector<WindowCall> m_windowCalls;
+    std::vector<std::string> m_trays;
+    std::map<std::string, bool> m_options;
+    std::map<std::string, std::string> m_userLimits;
+    mutable std::string m_hostFolder;
+
+    LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    std::string IniPath(const std::string& relative) const;
 };
 
 }  // namespace hoststub
