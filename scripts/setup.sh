@@ -6,7 +6,7 @@
 set -e
 packages="g++-mingw-w64-i686 gcc-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64
 gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb
-rapidjson-dev doctest-dev cmake make openssl python3 clang libclang-rt-14-dev"
+rapidjson-dev doctest-dev cmake make openssl python3 python3-pil clang libclang-rt-14-dev"
 
 missing=""
 for p in $packages; do
