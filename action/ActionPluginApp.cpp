@@ -20,8 +20,9 @@ constexpr char kWindowName[] = "WallAction";
 
 bool CActionPluginApp::InitInstance() { return kit::PluginApp::InitInstance(); }
 
-// DllMain runs this on the thread that unloads us. The window dies on its own thread; from any
-// other thread it is cut loose from our code (see kit::Window).
+// DllMain runs this on the thread that unloads us (FreeLibrary only; not when the process ends).
+// The window is destroyed on its own thread, handed over there when we are elsewhere; a window
+// whose thread does not answer is cut loose from our code (see kit::Window).
 void CActionPluginApp::ExitInstance() {
     actionWindow.reset();
     kit::PluginApp::ExitInstance();

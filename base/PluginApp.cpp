@@ -3,6 +3,7 @@
 namespace kit {
 
 PluginApp* PluginApp::s_current = nullptr;
+bool PluginApp::s_processExiting = false;
 
 PluginApp::PluginApp() { s_current = this; }
 
@@ -20,10 +21,12 @@ bool PluginApp::OnProcessAttach(HMODULE module) {
     }
 }
 
-void PluginApp::OnProcessDetach() {
+void PluginApp::OnProcessDetach(bool processExit) {
+    s_processExiting = processExit;
     if (!s_current) return;
     try {
-        s_current->ExitInstance();
+        if (processExit) s_current->AbandonInstance();
+        else s_current->ExitInstance();
     } catch (...) {
     }
 }

@@ -1,6 +1,13 @@
 // The application object of a plug-in: one global object per DLL, initialised when the DLL is
 // loaded and finished when it is unloaded (PluginMain.cpp drives both from DllMain), and the
 // guard that keeps every export from letting an exception reach the host.
+//
+// Two roads out. FreeLibrary: ExitInstance runs, then the global destructors. The process ends:
+// the other threads are gone already and the loader lock is held, so destroying windows or
+// closing WinInet handles (which may wait for those threads) is unsafe and useless; ExitInstance
+// does not run, AbandonInstance lets go of the owners that the object's destructor would release,
+// windows of this library forget their handles by themselves (kit::Window), and the destructors
+// find nothing left to release. The system reclaims all of it.
 #pragma once
 #ifdef _WIN32
 #include <windows.h>
@@ -16,17 +23,22 @@ public:
 
     virtual bool InitInstance() { return true; }
     virtual void ExitInstance() {}
+    // The process ends: release nothing; drop every owner that a destructor would release.
+    virtual void AbandonInstance() {}
 
     static PluginApp* Current() { return s_current; }
     HMODULE Module() const { return m_module; }
 
     // Called by the DLL entry point.
     static bool OnProcessAttach(HMODULE module);
-    static void OnProcessDetach();
+    static void OnProcessDetach(bool processExit);
+    // True from the detach of a process that ends: the code that runs after it releases nothing.
+    static bool ProcessExiting() { return s_processExiting; }
 
 private:
     HMODULE m_module = nullptr;
     static PluginApp* s_current;
+    static bool s_processExiting;
 };
 
 // Runs `body` and swallows whatever it throws; exports return their defaults then.

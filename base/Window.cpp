@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/CriticalSection.h"
+#include "base/PluginApp.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;  // the linker's symbol for this module's own base
 
@@ -15,14 +16,25 @@ namespace {
 
 constexpr int kBindingSlot = 0;  // offset of the object pointer in our classes' extra bytes
 
+// How long a thread that destroys another thread's window waits for that thread to take it.
+constexpr UINT kDestroyWaitMs = 2000;
+
+// Sent to a window of ours to have its own thread destroy it; registered, so no class's own
+// message numbers can collide with it.
+UINT DestroyMessage() {
+    static const UINT message = ::RegisterWindowMessageA("kit.Window.DestroyOnOwnThread");
+    return message;
+}
+
 struct ClassRegistry {
     CriticalSection lock;
     std::vector<std::string> names;
     std::string defaultName;
 
     // Windows does not unregister a DLL's classes when it unloads, and a later load would find our
-    // old procedure in them: they go with the module.
+    // old procedure in them: they go with the module. When the process ends they go with it.
     ~ClassRegistry() {
+        if (PluginApp::ProcessExiting()) return;
         for (const std::string& name : names) ::UnregisterClassA(name.c_str(), Window::ModuleInstance());
     }
 };
@@ -49,8 +61,12 @@ bool Window::RegisterWindowClass(WNDCLASSEXA windowClass) {
     // A class left by an earlier load of this module without windows goes first; one that still
     // has a window cannot go, and the registration fails with ERROR_CLASS_ALREADY_EXISTS.
     ::UnregisterClassA(windowClass.lpszClassName, windowClass.hInstance);
-    if (!::RegisterClassExA(&windowClass)) return false;
+    // The bookkeeping first: a class registered but not written down would never be unregistered.
     registry.names.emplace_back(windowClass.lpszClassName);
+    if (!::RegisterClassExA(&windowClass)) {
+        registry.names.pop_back();  // keeps the registration's last error
+        return false;
+    }
     return true;
 }
 
@@ -63,11 +79,12 @@ const char* Window::DefaultClassName() {
     for (int attempt = 0; attempt < 32; ++attempt) {
         char name[32] = "KitWindow";
         if (attempt) ::wsprintfA(name, "KitWindow.%d", attempt);
+        std::string candidate(name);  // the only allocation, before anything is registered
         WNDCLASSEXA windowClass{};
         windowClass.style = CS_DBLCLKS;
-        windowClass.lpszClassName = name;
+        windowClass.lpszClassName = candidate.c_str();
         if (RegisterWindowClass(windowClass)) {
-            registry.defaultName = name;
+            registry.defaultName.swap(candidate);
             return registry.defaultName.c_str();
         }
         if (::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) break;
@@ -75,21 +92,21 @@ const char* Window::DefaultClassName() {
     return nullptr;
 }
 
+// The subclass is gone already: the window's last messages reach Window::OnMessage.
 Window::~Window() {
     if (!m_hwnd) return;
-    if (!::IsWindow(m_hwnd)) {
+    if (PluginApp::ProcessExiting() || !::IsWindow(m_hwnd)) {  // see PluginApp for the process's end
         m_hwnd = nullptr;
         return;
     }
-    // DestroyWindow works only on the window's own thread; its messages reach Window::OnMessage,
-    // the subclass being gone already.
-    if (::GetWindowThreadProcessId(m_hwnd, nullptr) == ::GetCurrentThreadId()) ::DestroyWindow(m_hwnd);
-    if (m_hwnd) {
-        // Another thread's window: from now on the system's default procedure answers it.
-        ::SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&::DefWindowProcA));
-        ::SetWindowLongPtrA(m_hwnd, kBindingSlot, 0);
-        m_hwnd = nullptr;
-    }
+    if (!m_unanswered) DestroyWindow();
+    if (m_hwnd) CutLoose();
+}
+
+void Window::CutLoose() {
+    ::SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&::DefWindowProcA));
+    ::SetWindowLongPtrA(m_hwnd, kBindingSlot, 0);
+    m_hwnd = nullptr;
 }
 
 bool Window::Create(const char* className, const char* windowName, DWORD style, const RECT& rect, HWND parent,
@@ -103,7 +120,17 @@ bool Window::Create(const char* className, const char* windowName, DWORD style, 
                              this) != nullptr;
 }
 
-bool Window::DestroyWindow() { return m_hwnd && ::DestroyWindow(m_hwnd); }
+// ::DestroyWindow works only on the window's own thread; anywhere else it fails.
+bool Window::DestroyWindow() {
+    if (!m_hwnd) return false;
+    if (::GetWindowThreadProcessId(m_hwnd, nullptr) == ::GetCurrentThreadId()) return ::DestroyWindow(m_hwnd) != FALSE;
+    DWORD_PTR destroyed = 0;
+    if (!::SendMessageTimeoutA(m_hwnd, DestroyMessage(), 0, 0, SMTO_ABORTIFHUNG, kDestroyWaitMs, &destroyed)) {
+        m_unanswered = ::IsWindow(m_hwnd) != FALSE;  // the thread did not take it: not asked again
+        return false;
+    }
+    return destroyed != 0;
+}
 
 LRESULT Window::Dispatch(Window* self, UINT message, WPARAM wParam, LPARAM lParam, LRESULT failed) {
     try {
@@ -124,6 +151,7 @@ LRESULT CALLBACK Window::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
     }
     // Before WM_NCCREATE (WM_GETMINMAXINFO of a top-level window comes first) there is no object.
     if (!self) return ::DefWindowProcA(hwnd, message, wParam, lParam);
+    if (message == DestroyMessage() && message != 0) return ::DestroyWindow(hwnd) ? 1 : 0;
     const LRESULT failed = message == WM_NCCREATE ? FALSE : message == WM_CREATE ? -1 : 0;
     const LRESULT result = Dispatch(self, message, wParam, lParam, failed);
     if (message == WM_NCDESTROY) {

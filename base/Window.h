@@ -3,11 +3,19 @@
 // handler; everything else goes to Default. The binding lives in our window class's extra bytes,
 // never in anybody's user data. Window procedures of this library stop every exception.
 //
-// Windows of this library belong to the module (DLL or EXE) that registered their class. When an
-// object dies it destroys its window on the window's own thread; from any other thread it can
-// only cut the window loose (the system's default procedure takes over), so that no message
-// reaches this module's code after it is unloaded. The module's classes are unregistered when
-// the module goes.
+// Windows of this library belong to the module (DLL or EXE) that registered their class, and a
+// window is destroyed on its own thread: DestroyWindow called on another thread sends the window
+// a private message and waits while the window's thread destroys it. A dying object destroys its
+// window the same way; a class whose OnDestroy must run destroys its window in its own destructor,
+// since by the time the base destructor runs only Window's handlers are left.
+// One road remains: when the window's thread does not take that message (it has ended, is blocked,
+// or is stuck waiting for the loader lock that a thread unloading this module holds), the dying
+// object cuts its window loose: the system's default procedure takes over and the binding is
+// cleared, so no message reaches this module's code after it is unloaded, and the window lives on
+// until its thread or its parent destroys it (WindowTests: "a window whose thread does not answer
+// is cut loose"). The owner must not let an object die while its thread is inside one of its
+// handlers. The module's classes are unregistered when the module goes. When the process ends,
+// objects forget their windows and nothing is destroyed or unregistered (see PluginApp).
 #pragma once
 #ifdef _WIN32
 #include <windows.h>
@@ -28,6 +36,7 @@ public:
     // Other class names must have been registered with RegisterWindowClass below.
     bool Create(const char* className, const char* windowName, DWORD style, const RECT& rect, HWND parent,
                 UINT_PTR idOrMenu = 0, DWORD exStyle = 0);
+    // On the window's own thread, or handed to that thread (see above); false when not destroyed.
     bool DestroyWindow();
 
     // Registers a class of this module whose procedure is this library's (lpfnWndProc, cbWndExtra
@@ -56,8 +65,10 @@ protected:
 
 private:
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    void CutLoose();
 
     HWND m_hwnd = nullptr;
+    bool m_unanswered = false;  // the window's thread let a destroy request time out
 };
 
 }  // namespace kit

@@ -1,7 +1,7 @@
 // brasko.dll leaves nothing of its code behind when it is unloaded: its hidden window, a child of
-// the host window, goes with it (or is cut loose from its code when another thread unloads it), so
-// neither Brasko's late replies nor the host window's destruction run code that is gone, and a
-// later load starts afresh.
+// the host window, is destroyed on the host's thread whichever thread unloads the plug-in (or is
+// cut loose from its code when that thread does not answer), so neither Brasko's late replies
+// nor the host window's destruction run code that is gone, and a later load starts afresh.
 #include <doctest/doctest.h>
 
 #include "action/BraskoProtocol.h"
@@ -14,7 +14,37 @@ namespace {
 
 constexpr char kText[] = "1 \xC3\xC1";  // "1 ГБ"
 
-enum class Unload { OnUiThread, OnOtherThread, AfterHostDestroyed };
+enum class Unload { OnUiThread, OnOtherThread, WhileUiThreadBlocked, AfterHostDestroyed };
+
+// Keeps the host's user-interface thread inside a call (taking no message) until released.
+class UiThreadBlock {
+public:
+    explicit UiThreadBlock(hoststub::StandInHost& host) : m_host(host) {
+        m_thread.reset(::CreateThread(nullptr, 0, &UiThreadBlock::Main, this, 0, nullptr));
+        REQUIRE(m_thread);
+        REQUIRE(::WaitForSingleObject(m_inside.get(), 10000) == WAIT_OBJECT_0);
+    }
+    ~UiThreadBlock() { Release(); }
+    void Release() {
+        ::SetEvent(m_release.get());
+        ::WaitForSingleObject(m_thread.get(), 10000);
+    }
+
+private:
+    static DWORD WINAPI Main(void* param) {
+        auto* self = static_cast<UiThreadBlock*>(param);
+        self->m_host.RunOnUiThread([self] {
+            ::SetEvent(self->m_inside.get());
+            ::WaitForSingleObject(self->m_release.get(), 30000);
+        });
+        return 0;
+    }
+
+    hoststub::StandInHost& m_host;
+    kit::UniqueHandle m_inside{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    kit::UniqueHandle m_release{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    kit::UniqueHandle m_thread;
+};
 
 }  // namespace
 
@@ -27,6 +57,7 @@ TEST_CASE("load, use, unload, destroy the host, load again") {
     } cycles[] = {
         {"unloaded on the window's thread", Unload::OnUiThread},
         {"unloaded on another thread", Unload::OnOtherThread},
+        {"unloaded on another thread while the host's thread does not answer", Unload::WhileUiThreadBlocked},
         {"host window destroyed before the unload", Unload::AfterHostDestroyed},
     };
     for (const auto& cycle : cycles) {
@@ -51,7 +82,14 @@ TEST_CASE("load, use, unload, destroy the host, load again") {
             CHECK_FALSE(::IsWindow(window));
             break;
         case Unload::OnOtherThread:
-            plugin.reset();
+            plugin.reset();  // the destruction is handed to the host's thread
+            CHECK_FALSE(::IsWindow(window));
+            break;
+        case Unload::WhileUiThreadBlocked: {
+            UiThreadBlock block(*host);
+            plugin.reset();  // waits in vain for the host's thread, then cuts the window loose
+            block.Release();
+        }
             // The window stays until the host window goes, answered by the system's default.
             CHECK(::IsWindow(window));
             CHECK(::SendMessageA(window, WM_BRASKO_SEGMENT_ON_DONE, 0, 0) == 0);
@@ -85,7 +123,7 @@ TEST_CASE("load, use, unload, destroy the host, load again") {
             brasko.PostFromBrasko(WM_BRASKO_SEGMENT_ON_DONE, window);
             brasko.Drain();
             host->DrainPosted();
-            CHECK(host->logLines().size() == (cycle.unload == Unload::OnOtherThread ? 6u : 3u));
+            CHECK(host->logLines().size() == (cycle.unload == Unload::WhileUiThreadBlocked ? 6u : 3u));
             host.reset();
         }
         CHECK_FALSE(::IsWindow(window));
