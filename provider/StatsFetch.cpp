@@ -17,7 +17,6 @@
 
 namespace {
 
-using Client = Tarvo::CHttpClientT<Tarvo::CHttpToolA, Tarvo::CHttpEncoderA>;
 using Response = Tarvo::CHttpResponseT<Tarvo::CHttpToolA>;
 
 constexpr const char kUserAgent[] = "Mozilla/4.0 (compatible; MSIE 7.0b; Windows NT 6.0)";
@@ -37,15 +36,11 @@ bool HoldsAny(const kit::String& body, std::initializer_list<const char*> texts)
 void CStatsSession::Setup(const kit::String& contractCode, const kit::String& password,
                           const kit::String& serverBaseUrl, bool useProxy, const kit::String& spareText,
                           const kit::String& proxyName, const kit::String& proxyPassword, bool directConnection) {
-    delete client;
-    client = nullptr;
-    client = new Client();
-    delete settings;
-    settings = nullptr;
-    settings = new StatsSettings();
-    delete valueList;
-    valueList = nullptr;
-    valueList = new host::StatsValueList();
+    client.reset();  // the old one goes before the new one is made
+    client = std::make_unique<HttpClient>();
+    settings.reset();
+    settings = std::make_unique<StatsSettings>();
+    ResetValueList();
 
     settings->contractCode = contractCode;
     settings->password = password;
@@ -71,13 +66,13 @@ void CStatsSession::Setup(const kit::String& contractCode, const kit::String& pa
 
 int CStatsSession::FetchStats(const kit::String& url) {
     int state = provider::StateNotRecognised;
-    std::unique_ptr<Response> response;
     try {
-        response.reset(client->SendGetRequest(url.c_str(), FALSE));
-        while (!response) response.reset(client->ProceedRequest(1024));
+        // A new response owned here; never null: every failure of the GET throws, and a GET
+        // leaves no upload context whose ProceedRequest would have to be driven to its end.
+        const std::unique_ptr<Response> response(client->SendGetRequest(url.c_str(), false));
 
-        DWORD contentLength = 0;
-        if (!response->GetContentLength(&contentLength)) state = provider::StateHttpFailure;
+        DWORD ignoredLength = 0;  // only whether the header is there counts
+        if (!response->GetContentLength(&ignoredLength)) state = provider::StateHttpFailure;
 
         kit::String body;
         char buffer[kChunk + 1];
@@ -93,7 +88,7 @@ int CStatsSession::FetchStats(const kit::String& url) {
         if (Holds(body, "Просмотр оперативной информации") || Holds(body, "Просмотр истории") ||
             Holds(body, "responseValue\":\"ok")) {
             PostLogLine("::: Попытка обработать данные");
-            state = ParseStats(kit::String(body));
+            state = ParseStats(body);
         }
         state = CheckErrorPage(state, body);
     } catch (const Tarvo::httpclientexceptionA& failure) {
@@ -117,6 +112,9 @@ int CStatsSession::CheckErrorPage(int state, const kit::String& body) {
     return state;
 }
 
+// Both "post" operations send (the host copies the text while it handles the message, and our
+// copy lives only for the call). Their guards differ on purpose: a log line needs the settings
+// as well, so that nothing is logged before Setup; the user's error text needs only the window.
 void CStatsSession::PostLogLine(kit::String line) {
     if (!settings || !hostWindow) return;
     ::SendMessageA(hostWindow, host::WM_HOST_LOG_LINE, reinterpret_cast<WPARAM>(&line), 0);
@@ -136,5 +134,5 @@ void CStatsSession::PublishStats() {
     AddPair("updatetime", text, 3, provider::kNoValue);
     AddPair("updatetime_day", text, 3, provider::kNoValue);
     if (hostWindow && valueList)
-        ::SendMessageA(hostWindow, host::WM_HOST_STATS_LIST, reinterpret_cast<WPARAM>(valueList), 0);
+        ::SendMessageA(hostWindow, host::WM_HOST_STATS_LIST, reinterpret_cast<WPARAM>(valueList.get()), 0);
 }

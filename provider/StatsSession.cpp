@@ -6,13 +6,15 @@
 #include "httpclient/HttpClient.h"
 #endif
 
-CStatsSession::CStatsSession() : settings(nullptr), valueList(nullptr), hostWindow(nullptr) {}
+CStatsSession::CStatsSession() = default;
 
-// The client, the settings and the list, in this order.
+// The client, the settings and the list, in this order (members alone would go the other way).
 CStatsSession::~CStatsSession() {
 #ifdef _WIN32
-    delete client;
+    client.reset();
 #endif
-    delete settings;
-    delete valueList;
+    settings.reset();
+    valueList.reset();
 }
+
+void CStatsSession::ResetValueList() { valueList = std::make_unique<host::StatsValueList>(); }

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "base/String.h"
@@ -61,6 +62,18 @@ public:
     void PublishStats();
 #endif
 
+    // The request's host window; set by the request driver right after Setup.
+    void SetHostWindow(host::WindowHandle window) { hostWindow = window; }
+    host::WindowHandle HostWindow() const { return hostWindow; }
+    const StatsSettings* Settings() const { return settings.get(); }  // null until Setup
+    host::StatsValueList* ValueList() const { return valueList.get(); }  // null until Setup
+#ifdef _WIN32
+    using HttpClient = Tarvo::CHttpClientT<Tarvo::CHttpToolA, Tarvo::CHttpEncoderA>;
+    HttpClient* Client() const { return client.get(); }  // null until Setup
+#endif
+    // A new, empty list in place of the old one (Setup starts every request with one).
+    void ResetValueList();
+
     // The list operations act on `valueList` and do nothing while there is none.
     void AddPair(const kit::String& key, const kit::String& value, int minLength, const kit::String& defaultText);
     void MapKey(const kit::String& rawKey, const kit::String& outputKey, int minLength);
@@ -76,14 +89,14 @@ public:
     void AddDebugMonthData();
     void AddDebugAccountData();
 
-    StatsSettings* settings;
-    host::StatsValueList* valueList;
-    host::WindowHandle hostWindow;
+private:
+    std::unique_ptr<StatsSettings> settings;
+    std::unique_ptr<host::StatsValueList> valueList;
+    host::WindowHandle hostWindow = nullptr;
 #ifdef _WIN32
-    Tarvo::CHttpClientT<Tarvo::CHttpToolA, Tarvo::CHttpEncoderA>* client = nullptr;
+    std::unique_ptr<HttpClient> client;
 #endif
 
-private:
     void FlattenArray(const provider::JsonValue& array, std::string_view name, const kit::String& prefix,
                       FlattenBudget& budget);
     void FlattenElement(const provider::JsonValue& element, std::string_view name, const kit::String& prefix,

@@ -38,20 +38,19 @@ CvorndalApp::~CvorndalApp() { DropSession(); }
 
 void CvorndalApp::DropSession() {
     if (!currentSession) return;
-    if (currentSession->client) currentSession->client->ReleasePostContext();
-    delete currentSession;
-    currentSession = nullptr;
+    if (auto* client = currentSession->Client()) client->ReleasePostContext();
+    currentSession.reset();
 }
 
 int CvorndalApp::RunStatsRequest(const host::StatsRequest& request) {
     DropSession();
-    currentSession = new CStatsSession();
+    currentSession = std::make_unique<CStatsSession>();
     int result = provider::StateHttpFailure;
     try {
         currentSession->Setup(Text(request.contractCode), Text(request.password), Text(request.serverBaseUrl),
                               request.useProxy != 0, Text(request.spareText), Text(request.proxyName),
                               Text(request.proxyPassword), request.directConnection != 0);
-        currentSession->hostWindow = request.hostWindow;
+        currentSession->SetHostWindow(request.hostWindow);
 
         int state;
         if (request.serverIndex == kDebugServerIndex) {
@@ -61,7 +60,7 @@ int CvorndalApp::RunStatsRequest(const host::StatsRequest& request) {
             state = provider::StateStatsGathered;
         } else {
             currentSession->PostLogLine("::: Попытка получить данные");
-            const StatsSettings& settings = *currentSession->settings;
+            const StatsSettings& settings = *currentSession->Settings();
             const kit::String url = settings.serverBaseUrl + "/vapi/jstat.jsp?code=" +
                                     QueryValue(settings.contractCode) + "&pass=" + QueryValue(settings.password);
             state = currentSession->FetchStats(url);

@@ -2,6 +2,8 @@
 // the statistics session of the request in progress (null between calls), and the request driver
 // behind the GetOneStats export.
 #pragma once
+#include <memory>
+
 #include "base/PluginApp.h"
 #include "hostapi/HostProtocol.h"
 
@@ -14,14 +16,17 @@ public:
 
     bool InitInstance() override { return kit::PluginApp::InitInstance(); }
     void ExitInstance() override { kit::PluginApp::ExitInstance(); }
+    // The process ends while a request runs on a thread that is gone: its session, client and
+    // WinInet handles are left to the system.
+    void AbandonInstance() override { (void)currentSession.release(); }
 
     // One complete statistics request; returns the result the host receives.
     int RunStatsRequest(const host::StatsRequest& request);
 
-    CStatsSession* currentSession = nullptr;
-
 private:
     void DropSession();
+
+    std::unique_ptr<CStatsSession> currentSession;  // null between calls
 };
 
 extern CvorndalApp theApp;

@@ -21,21 +21,6 @@ Pairs Keep(const Pairs& pairs, int from, int count) {
     return Pairs(pairs.begin() + from, pairs.begin() + from + count);
 }
 
-// The raw keys of a walk alone: the output keys that follow them (a caption row always, a raw-key
-// row when its raw key was found) are checked elsewhere.
-Pairs RawKeys(const std::string& body) {
-    const Pairs pairs = Parse(body);
-    int outputs = 0;
-    for (std::size_t i = 0; i < provider::kOutputKeyCount; ++i) {
-        const char* raw = provider::kOutputKeys[i].rawKey;
-        bool present = !raw;
-        for (const auto& pair : pairs) present = present || pair.first == raw;
-        outputs += present ? 1 : 0;
-    }
-    REQUIRE(pairs.size() >= static_cast<std::size_t>(outputs));
-    return Keep(pairs, 0, static_cast<int>(pairs.size()) - outputs);
-}
-
 Pairs Flatten(const std::string& json, const char* prefix) {
     provider::JsonDocument document;
     document.Parse(json.c_str());
@@ -56,6 +41,17 @@ Pairs CaptionsOnly() {
             {"sattitle", "Внешний (Зарубежный) (SatEx)"},
             {"alltitle", "Итоги по трафику"},
             {"pagetitle_day", "итоги за текущий день"}};
+}
+
+// The raw keys of a walk over a body that holds none of the output table's raw keys: the list
+// must end with the captions alone, spelled out above, and what comes before them is the walk.
+Pairs RawKeys(const std::string& body) {
+    const Pairs pairs = Parse(body);
+    const Pairs tail = CaptionsOnly();
+    REQUIRE(pairs.size() >= tail.size());
+    const int walk = static_cast<int>(pairs.size() - tail.size());
+    CHECK(Printable(Keep(pairs, walk, static_cast<int>(tail.size()))) == Printable(tail));
+    return Keep(pairs, 0, walk);
 }
 
 }  // namespace
@@ -204,7 +200,8 @@ TEST_CASE("AddPair keeps a value only when it is longer than the minimum length"
 
     CStatsSession withoutList;
     withoutList.AddPair("k", "v", 0, "D");  // no list yet: nothing to append to, nothing happens
-    CHECK(withoutList.valueList == nullptr);
+    withoutList.MapKey("k", "out", 0);
+    CHECK(withoutList.ValueList() == nullptr);
 }
 
 TEST_CASE("MapKey copies the first exact match and adds nothing when the key is absent") {
@@ -414,5 +411,5 @@ TEST_CASE("long names repeated in many keys cannot grow the list beyond a multip
     std::size_t keyChars = 0;
     for (const auto& pair : session.List()) keyChars += pair.first.size();
     CHECK(keyChars <= 8 * body.size() + 64 * 1024 + 1024);
-    CHECK(session.valueList->keys.GetSize() > 8);  // the raw keys that fit, then the captions
+    CHECK(session.ValueList()->keys.GetSize() > 8);  // the raw keys that fit, then the captions
 }

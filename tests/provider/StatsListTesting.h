@@ -22,13 +22,13 @@ using Pairs = std::vector<std::pair<std::string, std::string>>;
 
 // A session whose list exists without the Windows-only set-up.
 struct ListSession : CStatsSession {
-    ListSession() { valueList = new host::StatsValueList; }
+    ListSession() { ResetValueList(); }
 
     Pairs List() const {
         Pairs pairs;
-        REQUIRE(valueList->keys.GetSize() == valueList->values.GetSize());
-        for (int i = 0; i < valueList->keys.GetSize(); ++i)
-            pairs.emplace_back(valueList->keys[i].str(), valueList->values[i].str());
+        const host::StatsValueList& list = *ValueList();
+        REQUIRE(list.keys.GetSize() == list.values.GetSize());
+        for (int i = 0; i < list.keys.GetSize(); ++i) pairs.emplace_back(list.keys[i].str(), list.values[i].str());
         return pairs;
     }
 };

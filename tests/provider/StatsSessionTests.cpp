@@ -48,7 +48,7 @@ void CheckAllClosed(const WinInetSpy& spy) {
 
 int SendMessagesTo(hoststub::StandInHost& host, CStatsSession& session, const std::function<int()>& work) {
     int value = -1;
-    session.hostWindow = host.window();
+    session.SetHostWindow(host.window());
     host.RunOnUiThread([&] { value = work(); });
     return value;
 }
@@ -196,13 +196,13 @@ TEST_CASE("the session's host messages: nothing before the settings, nothing wit
     {
         CStatsSession session;
         SetUp(session);
-        session.hostWindow = nullptr;
+        session.SetHostWindow(nullptr);
         session.PostLogLine("::: line");
         session.PublishStats();
-        REQUIRE(session.valueList->keys.GetSize() == 2);
-        CHECK(session.valueList->keys[0] == "updatetime");
-        CHECK(session.valueList->keys[1] == "updatetime_day");
-        CHECK(session.valueList->values[0].GetLength() == 16);
+        REQUIRE(session.ValueList()->keys.GetSize() == 2);
+        CHECK(session.ValueList()->keys[0] == "updatetime");
+        CHECK(session.ValueList()->keys[1] == "updatetime_day");
+        CHECK(session.ValueList()->values[0].GetLength() == 16);
         CHECK(host.statsLists().empty());
         CHECK(host.logLines().empty());
     }
