@@ -25,6 +25,11 @@ constexpr DWORD kRunTimeoutMs = 30000;
 constexpr char kHostNameInList[] = "\xD2\xE0\xF0\xED\xE0 \xD1\xF2\xE0\xF2\xE8\xF1\xF2\xE8\xEA\xE0";  // as in the list
 constexpr char kListTitle[] = "\xD2\xE0\xF0\xED\xE0";
 
+std::string Upper(std::string text) {
+    ::CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
 std::wstring Wide(const std::string& cp1251) {
     std::wstring wide(cp1251.size(), L'\0');
     const int length = ::MultiByteToWideChar(1251, 0, cp1251.data(), static_cast<int>(cp1251.size()), wide.data(),
@@ -163,7 +168,7 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     // The text to wait for is in the folder name, so it occurs in the updater's own path too, and
     // in upper case, so it matches only because both sides are lowered.
     box.WriteList({{"name", kHostNameInList},
-                   {"killprocess", box.tag + "\\PROGRAM\\HOST"},
+                   {"killprocess", Upper(box.tag)},
                    {"title", kListTitle},
                    {"path", box.program},
                    {"exec", ""},
@@ -231,4 +236,148 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     RestorePendingRenames(pendingBefore, pendingPresent);
     std::vector<std::string> added(pending.begin() + std::min(pending.size(), pendingBefore.size()), pending.end());
     CHECK(added == std::vector<std::string>{"\\??\\" + box.files + "\\locked.dll", "!\\??\\" + box.program + "\\locked.dll"});
+}
+
+namespace {
+
+// One run of the table: a sandbox with a small update (a.txt replaces an old one, sub\b.txt is
+// new), the list keys of the row, and what must be seen.
+struct Road {
+    const char* name;
+    std::function<std::vector<std::pair<std::string, std::string>>(const Sandbox&)> list;
+    std::vector<std::string> lastStatuses;  // the final status (and for some rows the one before)
+    bool copies;                            // the small update reaches the program folder
+    std::function<std::vector<std::string>(const Sandbox&)> log;  // texts; empty: no log file
+    std::function<void(const Sandbox&, Tree&)> alsoExpected = nullptr;  // further changes
+    bool logFolder = true;
+    std::function<std::string(const Sandbox&)> commandLine = nullptr;  // the plug-in's by default
+    std::string title = kTitlePrefix;
+};
+
+std::string Recorder(const Sandbox& box) { return box.root + "\\tools\\recorder.exe"; }
+
+}  // namespace
+
+TEST_CASE("the updater's roads and failures, run side by side") {
+    const std::string longFolder(300, 'x');
+    const std::vector<Road> roads = {
+        {"nolist", [](const Sandbox&) { return std::vector<std::pair<std::string, std::string>>{}; },
+         {kPreparing, kClosing}, false, [](const Sandbox&) { return std::vector<std::string>{}; }, nullptr, true,
+         // No argument qualifies: too short, no end marker, no start marker.
+         [](const Sandbox& box) {
+             return box.temp + "\\_update/updater.exe \"<file>abc</file>\" \"<file>" + box.ListPath() + "\" \"" +
+                    box.ListPath() + "</file>\"";
+         }},
+        {"exec",
+         [](const Sandbox& box) {
+             return std::vector<std::pair<std::string, std::string>>{
+                 {"path", box.program}, {"title", "ab"}, {"killprocess", ":\\"},
+                 {"exec", Recorder(box) + " record " + box.root + "\\ran.txt MiXeD ArGs"}};
+         },
+         {kDone}, false, [](const Sandbox&) { return std::vector<std::string>{kDone}; },
+         [](const Sandbox& box, Tree& tree) {
+             tree["ran.txt"] = Lower(Recorder(box) + " record " + box.root + "\\ran.txt mixed args");
+         }},
+        {"execfails",
+         [](const Sandbox& box) {
+             return std::vector<std::pair<std::string, std::string>>{
+                 {"path", box.program}, {"exec", box.root + "\\Missing\\Setup.exe"},
+                 {"execafter", Recorder(box) + " record " + box.root + "\\after.txt"}};
+         },
+         {kDoneWithError}, false,
+         [](const Sandbox& box) {
+             return std::vector<std::string>{kStartError + Lower(box.root + "\\Missing\\Setup.exe"), kDone};
+         },
+         [](const Sandbox& box, Tree& tree) { tree["after.txt"] = Lower(Recorder(box) + " record " + box.root + "\\after.txt"); }},
+        {"exec5",
+         [](const Sandbox& box) {
+             return std::vector<std::pair<std::string, std::string>>{
+                 {"path", box.program}, {"exec", "abcde"}, {"title", "Ab1"}};
+         },
+         {kDone}, true, [](const Sandbox&) { return std::vector<std::string>{kCopyDone, kDone}; }, nullptr, true,
+         nullptr, std::string(kTitlePrefix) + "Ab1"},
+        {"nopath", [](const Sandbox&) { return std::vector<std::pair<std::string, std::string>>{{"exec", ""}}; },
+         {kDoneWithError}, false, [](const Sandbox&) { return std::vector<std::string>{kNoProgramFolder, kDone}; }},
+        {"nosource",
+         [](const Sandbox& box) {
+             return std::vector<std::pair<std::string, std::string>>{{"path", box.program},
+                                                                     {"temppath", box.outside}};
+         },
+         {kDoneWithError}, false,
+         [](const Sandbox& box) {
+             return std::vector<std::string>{
+                 std::string(kCopyError) + box.outside + "\\_update\\_files" + kInto + box.program, kCopyDone, kDone};
+         }},
+        {"nologs", [](const Sandbox& box) { return std::vector<std::pair<std::string, std::string>>{{"path", box.program}}; },
+         {kDone}, true, [](const Sandbox&) { return std::vector<std::string>{}; }, nullptr, false},
+        {"longpath",
+         [&longFolder](const Sandbox& box) {
+             return std::vector<std::pair<std::string, std::string>>{{"path", box.program + "\\" + longFolder}};
+         },
+         {kDoneWithError}, false,
+         [](const Sandbox&) { return std::vector<std::string>{std::string(kTooLong) + "path", kDone}; }},
+    };
+
+    std::vector<std::unique_ptr<Sandbox>> boxes;
+    std::vector<Tree> before;
+    std::vector<std::unique_ptr<UpdaterRun>> runs;
+    for (const Road& road : roads) {
+        auto box = std::make_unique<Sandbox>(std::string("road") + road.name);
+        box->InstallUpdater();
+        if (road.logFolder) box->MakeLogFolder();
+        WriteBytes(box->files + "\\a.txt", "new a");
+        WriteBytes(box->files + "\\sub\\b.txt", "new b");
+        WriteBytes(box->program + "\\a.txt", "old a, the longer one");
+        MakeFolders(box->root + "\\tools");
+        REQUIRE(::CopyFileA(FakeHostExe().c_str(), Recorder(*box).c_str(), FALSE));
+        box->WriteList(road.list(*box));
+        before.push_back(Snapshot(box->root));
+        boxes.push_back(std::move(box));
+    }
+    for (std::size_t i = 0; i < roads.size(); ++i) {
+        const Sandbox& box = *boxes[i];
+        runs.push_back(std::make_unique<UpdaterRun>(
+            roads[i].commandLine ? roads[i].commandLine(box) : box.HandOverCommandLine(), box.cwd));
+    }
+
+    // Neither Esc, nor Enter, nor a close request ends the updater before its work.
+    const DWORD start = ::GetTickCount();
+    while (!runs[0]->Dialog() && ::GetTickCount() - start < 10000) ::Sleep(20);
+    HWND first = runs[0]->Dialog();
+    REQUIRE(first);
+    ::PostMessageA(first, WM_COMMAND, IDCANCEL, 0);
+    ::PostMessageA(first, WM_COMMAND, IDOK, 0);
+    ::PostMessageA(first, WM_CLOSE, 0, 0);
+
+    std::vector<UpdaterRun*> watched;
+    for (auto& run : runs) watched.push_back(run.get());
+    REQUIRE(WaitAll(watched, kRunTimeoutMs));
+
+    for (std::size_t i = 0; i < roads.size(); ++i) {
+        const Road& road = roads[i];
+        const Sandbox& box = *boxes[i];
+        UpdaterRun& run = *runs[i];
+        CAPTURE(road.name);
+        CHECK(run.exitCode() == 0);
+        REQUIRE(run.statuses.size() >= road.lastStatuses.size());
+        CHECK(std::vector<std::string>(run.statuses.end() - static_cast<std::ptrdiff_t>(road.lastStatuses.size()),
+                                       run.statuses.end()) == road.lastStatuses);
+        CHECK(run.statuses.front() == kPreparing);
+        REQUIRE_FALSE(run.titles.empty());
+        CHECK(run.titles.back() == road.title);
+
+        Tree expected = before[i];
+        if (road.copies) {
+            expected["program\\a.txt"] = "new a";
+            expected["program\\sub\\"] = "";
+            expected["program\\sub\\b.txt"] = "new b";
+        }
+        if (road.alsoExpected) road.alsoExpected(box, expected);
+        const std::vector<std::string> log = road.log(box);
+        const Tree after = Snapshot(box.root);
+        const std::string logPath = box.LogFile().substr(box.root.size() + 1);
+        if (!log.empty() && after.count(logPath)) expected[logPath] = after.at(logPath);
+        CHECK(Differences(expected, after) == "");
+        CHECK(LogTexts(box.LogFile()) == log);
+    }
 }
