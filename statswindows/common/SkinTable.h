@@ -93,8 +93,8 @@ struct SkinStyle {
     COLORREF keyColour;
     std::span<const LabelSpec> labels;  // refresh order
     COLORREF restColour;                // every static the labels do not list (captions)
-    COLORREF alertTextColour;
-    COLORREF alertBackColour;
+    COLORREF alertTextColour = 0;  // both only where there are alert labels
+    COLORREF alertBackColour = 0;
     Placement placement;
     std::span<const LabelRect> layout;  // in the order the labels are moved
     std::span<const LabelFont> fonts;   // in the order they are made and set

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "statswindows/common/RemoveEvery.h"
+
 namespace stats {
 
 namespace {
@@ -96,14 +98,8 @@ kit::String ComposeTrayText(const HostClient& client, TrayText variant) {
 }
 
 kit::String DropCurrency(const kit::String& text) {
-    static constexpr char kCurrency[] = "грн.";
-    constexpr int kLength = sizeof kCurrency - 1;
-    kit::String out;
-    int from = 0;
-    for (int found; (found = text.Find(kCurrency, from)) >= 0; from = found + kLength)
-        out.Append(text.c_str() + from, found - from);
-    out.Append(text.c_str() + from, text.GetLength() - from);
-    return out;
+    // Matched per character of the process's code page, as the host's texts are written in it.
+    return RemoveEvery(text, "грн.", [](unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; });
 }
 
 int LeadingInteger(const char* text) {

@@ -55,7 +55,7 @@ private:
 kit::String DaySuffix(const HostClient& client);
 // The tray summary of either variant, asking the host for every part (and "dblclk" first).
 kit::String ComposeTrayText(const HostClient& client, TrayText variant);
-// `text` with every "грн." removed.
+// `text` with every "грн." removed (RemoveEvery), the blanks around it kept.
 kit::String DropCurrency(const kit::String& text);
 // The leading decimal integer as atoi reads it (blanks, optional sign, digits; 0 without digits).
 int LeadingInteger(const char* text);

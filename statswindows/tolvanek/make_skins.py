@@ -11,8 +11,13 @@ lines up with the labels of dialog template 102 at 96 dpi: a dialog unit is 1.5 
 colour 0xFAF9F9 (its window is the full rectangle); style 2 ("MacOS") is pure white exactly in
 its rounded corners, which the window region cuts away, and nowhere else.
 """
-import struct
+import os
 import sys
+
+sys.dont_write_bytecode = True  # nothing is written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "common"))
+import skinart  # noqa: E402
+from skinart import mix, rgb  # noqa: E402
 
 W, H = 272, 184
 
@@ -25,56 +30,9 @@ def dlu_y(y):
     return int(round(y * 1.625))
 
 
-class Canvas:
+class Canvas(skinart.Canvas):
     def __init__(self, colour):
-        self.px = [[colour] * W for _ in range(H)]
-
-    def put(self, x, y, c):
-        if 0 <= x < W and 0 <= y < H:
-            self.px[y][x] = c
-
-    def rect(self, x0, y0, x1, y1, c):  # x1, y1 exclusive
-        for y in range(max(0, y0), min(H, y1)):
-            row = self.px[y]
-            for x in range(max(0, x0), min(W, x1)):
-                row[x] = c
-
-    def vgradient(self, x0, y0, x1, y1, top, bottom, steps=16):
-        height = max(1, y1 - y0)
-        for y in range(y0, y1):
-            t = round((y - y0) / max(1, height - 1) * (steps - 1)) / (steps - 1)
-            self.rect(x0, y, x1, y + 1, mix(top, bottom, t))
-
-    def frame(self, x0, y0, x1, y1, c):
-        self.rect(x0, y0, x1, y0 + 1, c)
-        self.rect(x0, y1 - 1, x1, y1, c)
-        self.rect(x0, y0, x0 + 1, y1, c)
-        self.rect(x1 - 1, y0, x1, y1, c)
-
-    def round_box(self, x0, y0, x1, y1, fill, edge, corner_fill):
-        """A box with one-pixel cut corners: corner pixels take corner_fill."""
-        self.rect(x0, y0, x1, y1, fill)
-        self.frame(x0, y0, x1, y1, edge)
-        for x, y in ((x0, y0), (x1 - 1, y0), (x0, y1 - 1), (x1 - 1, y1 - 1)):
-            self.put(x, y, corner_fill)
-
-    def disc(self, cx, cy, r, fill, edge):
-        for y in range(cy - r - 1, cy + r + 2):
-            for x in range(cx - r - 1, cx + r + 2):
-                d = ((x - cx) ** 2 + (y - cy) ** 2) ** 0.5
-                if d <= r - 0.5:
-                    self.put(x, y, fill)
-                elif d <= r + 0.5:
-                    self.put(x, y, edge)
-
-
-def mix(a, b, t):
-    return tuple(int(round(a[i] + (b[i] - a[i]) * t)) for i in range(3))
-
-
-def rgb(value):
-    """A hex RGB text (as designers write colours) to a tuple."""
-    return ((value >> 16) & 255, (value >> 8) & 255, value & 255)
+        super().__init__(W, H, colour)
 
 
 # Label rows of the template in pixels: (top, bottom) of each pair of rows per section.
@@ -163,35 +121,12 @@ def macos():
     return c
 
 
-def check(c, name):
-    colours = {col for row in c.px for col in row}
-    if len(colours) > 256:
-        raise SystemExit(f"{name}: {len(colours)} colours do not fit a 256-colour palette")
-    return colours
-
-
 def write_bmp(c, path):
-    colours = sorted(check(c, path))
-    palette = colours + [(0, 0, 0)] * (256 - len(colours))
-    index = {col: i for i, col in enumerate(colours)}
-    pixels = bytearray()
-    for y in range(H - 1, -1, -1):  # rows bottom-up
-        pixels.extend(index[col] for col in c.px[y])
-    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 8, 0, len(pixels), 3780, 3780, 256, 0)
-    pal = b"".join(struct.pack("<BBBB", b, g, r, 0) for (r, g, b) in palette)
-    body = info + pal + bytes(pixels)
-    assert len(body) == 51112, len(body)
-    with open(path, "wb") as f:
-        f.write(struct.pack("<2sIHHI", b"BM", 14 + len(body), 0, 0, 14 + 40 + 1024))
-        f.write(body)
+    size = skinart.write_bmp(c, path, 8)
+    assert size == 51112, size
 
 
-def write_preview(c, path, key, backdrop):
-    from PIL import Image
-
-    img = Image.new("RGB", (W, H))
-    img.putdata([backdrop if col == key else col for row in c.px for col in row])
-    img.save(path, "JPEG", quality=92)
+write_preview = skinart.write_preview
 
 
 def main():
