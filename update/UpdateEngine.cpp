@@ -159,6 +159,8 @@ UpdateResult CUpdateEngine::FetchUpdateList(const kit::String& baseUrl) {
 }
 
 bool CUpdateEngine::DownloadToFile(HINTERNET source, const char* path, int* size, const char* name) {
+    int unknown = 0;
+    if (!size) size = &unknown;
     Send(WM_UPD_FILE_RANGE, 0, static_cast<LPARAM>(*size));
     kit::UniqueFile file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
