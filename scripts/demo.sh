@@ -25,3 +25,8 @@ echo "== ravo.dll: a statistics request to the service stand-in =="
 echo
 echo "== ravo.dll: debug mode =="
 "$run" "$host" "$build/provider/ravo.dll" stats 3 "" "" ""
+
+# A step of its own: the statistics windows as a user sees them, with screenshots.
+echo
+echo "== the statistics windows with ravo.dll's debug statistics =="
+"$src/scripts/window-demo.sh" "$build"

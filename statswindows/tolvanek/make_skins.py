@@ -45,8 +45,8 @@ def panel(canvas, p):
     """The body shared by both skins: four sections, each with two value wells and an alert pill."""
     for top, bottom in SECTIONS:
         y0, y1 = dlu_y(top) - 3, dlu_y(bottom) + 2
-        canvas.round_box(6, y0, W - 6, y1, p["card"], p["card_edge"], p["card_corner"])
-        canvas.rect(7, y0 + 1, W - 7, y0 + 2, p["card_light"])
+        canvas.round_box(5, y0, W - 3, y1, p["card"], p["card_edge"], p["card_corner"])
+        canvas.rect(6, y0 + 1, W - 4, y0 + 2, p["card_light"])
         rows = [(top, top + 8), (top + 9, top + 17)] if bottom - top > 12 else [(top, top + 8)]
         if top == 46:
             rows = [(46, 54), (54, 62)]
@@ -56,11 +56,6 @@ def panel(canvas, p):
             canvas.rect(VALUE_X[0] + 1, dlu_y(r0), VALUE_X[1] - 1, dlu_y(r0) + 1, p["well_shadow"])
         canvas.round_box(ALERT_X[0], dlu_y(top) - 1, ALERT_X[1], dlu_y(top + 8) + 1, p["pill"], p["pill_edge"],
                          p["card"])
-        # A dotted leader between caption and value, as on printed statements.
-        for r0, r1 in rows:
-            y = dlu_y(r1) - 2
-            for x in range(dlu_x(99) - 12, VALUE_X[0] - 3, 3):
-                canvas.put(x, y, p["leader"])
 
 
 def yellow():
@@ -68,7 +63,6 @@ def yellow():
         "card": rgb(0xFFF1A8), "card_edge": rgb(0xD9A92B), "card_corner": rgb(0xF7CF4A),
         "card_light": rgb(0xFFF8D2), "well": rgb(0xFFFBE8), "well_edge": rgb(0xC99A22),
         "well_shadow": rgb(0xEADFA8), "pill": rgb(0xFFE58A), "pill_edge": rgb(0xC99A22),
-        "leader": rgb(0xC8A850),
     }
     c = Canvas(rgb(0xF7CF4A))
     c.vgradient(0, 0, W, H, rgb(0xFBDA5C), rgb(0xF1BC2C), steps=24)
@@ -92,7 +86,6 @@ def macos():
         "card": rgb(0xECEDEF), "card_edge": rgb(0xB4B8BF), "card_corner": rgb(0xDADBDE),
         "card_light": rgb(0xF7F7F8), "well": rgb(0xF6F6F7), "well_edge": rgb(0x9EA3AB),
         "well_shadow": rgb(0xD4D6DA), "pill": rgb(0xE2E4E8), "pill_edge": rgb(0x9EA3AB),
-        "leader": rgb(0xA8ACB3),
     }
     c = Canvas(rgb(0xDADBDE))
     c.vgradient(0, 0, W, H, rgb(0xE4E5E8), rgb(0xCFD0D4), steps=24)
