@@ -137,7 +137,8 @@ void CUpdaterDlg::WaitForHostExit() {
         m_hostFound = false;
         const std::string text = Format(
             "Для выполнения обновления необходимо закрыть программу %s.\nЗакройте ее самостоятельно и нажмите ОК", name);
-        ::MessageBoxA(handle(), text.c_str(), Title().c_str(), MB_ICONEXCLAMATION | MB_OK);
+        // A box that cannot be shown must not turn the wait into a busy loop.
+        if (!::MessageBoxA(handle(), text.c_str(), Title().c_str(), MB_ICONEXCLAMATION | MB_OK)) ::Sleep(1000);
         m_hostFound = FindProcessByPath(killProcess);
     }
     m_hostFound = false;

@@ -47,8 +47,6 @@ public:
     void CopyTree(const std::string& source, const std::string& destination);
     void WriteLog(const std::string& text);
 
-    const std::string& iniPath() const { return m_iniPath; }
-    void SetIniPath(std::string path) { m_iniPath = std::move(path); }
     bool succeeded() const { return m_success; }
 
 protected:
@@ -77,7 +75,6 @@ private:
     std::string m_iniPath;
     bool m_hostFound = false;
     bool m_success = true;
-    std::string m_destinationRoot;  // the program folder in full while CopyTree runs
 };
 
 }  // namespace updater
