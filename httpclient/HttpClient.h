@@ -103,7 +103,7 @@ public:
 
     // A new response that the caller deletes; never null, every failure throws.
     Response* SendGetRequest(const char* szUrl, bool bUseCache) {
-        return _RequestGet(nullptr, nullptr, szUrl, bUseCache ? kGetFlagsCached : kGetFlagsUncached, nullptr,
+        return RequestGet(nullptr, nullptr, szUrl, bUseCache ? kGetFlagsCached : kGetFlagsUncached, nullptr,
                            nullptr, nullptr);
     }
 
@@ -127,7 +127,7 @@ public:
 protected:
     // A response that takes over the three handles (an empty owner hands over null); 102 when it
     // cannot be created, and the owners then still close them.
-    static Response* _HandOver(UniqueInternetHandle& internet, UniqueInternetHandle& connection,
+    static Response* HandOver(UniqueInternetHandle& internet, UniqueInternetHandle& connection,
                                UniqueInternetHandle& request) {
         Response* response = new (std::nothrow) Response(internet.get(), connection.get(), request.get());
         if (!response) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
@@ -139,10 +139,10 @@ protected:
 
     // Opens the internet session and the connection that the caller did not give; what is opened
     // here goes to the owners, and the handles to use come back in hInternet and hConnection.
-    void _OpenMissing(HINTERNET& hInternet, HINTERNET& hConnection, const char* szUrl, const char* szUsrName,
+    void OpenMissing(HINTERNET& hInternet, HINTERNET& hConnection, const char* szUrl, const char* szUsrName,
                       const char* szUsrPwd, UniqueInternetHandle& ownInternet, UniqueInternetHandle& ownConnection) {
         if (!hInternet) {
-            ownInternet.reset(_OpenInternet());
+            ownInternet.reset(OpenSession());
             hInternet = ownInternet.get();
         }
         if (!hConnection) {
@@ -153,7 +153,7 @@ protected:
 
     // The request engine of the GET road. Handles given by the caller are used, never closed here
     // and not handed to the response; those the request opens go to the response.
-    Response* _RequestGet(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl, DWORD dwFlags,
+    Response* RequestGet(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl, DWORD dwFlags,
                           const char* szReferer, const char* szUsrName, const char* szUsrPwd) {
         ReleasePostContext();
         try {
@@ -161,18 +161,18 @@ protected:
             UniqueInternetHandle ownInternet;
             UniqueInternetHandle ownConnection;
             UniqueInternetHandle request;
-            _OpenMissing(hInternet, hConnection, szUrl, szUsrName, szUsrPwd, ownInternet, ownConnection);
+            OpenMissing(hInternet, hConnection, szUrl, szUsrName, szUsrPwd, ownInternet, ownConnection);
             {
                 HeapText getUrl;
                 if (!m_mapParam.Empty()) {
-                    getUrl.reset(_Allocate(TTool::CheckedAdd(MakeGetUrlLen(szUrl), 1)));
+                    getUrl.reset(AllocateText(TTool::CheckedAdd(MakeGetUrlLen(szUrl), 1)));
                     MakeGetUrl(getUrl.get(), szUrl);
                 }
                 request.reset(OpenRequest(hConnection, "GET", getUrl ? getUrl.get() : szUrl, dwFlags, szReferer));
             }
             AddRequestHeader(request.get());
             TTool::SendRequest(request.get(), nullptr);
-            return _HandOver(ownInternet, ownConnection, request);
+            return HandOver(ownInternet, ownConnection, request);
         } catch (const typename TTool::Exception&) {
             throw;
         } catch (...) {
@@ -180,7 +180,7 @@ protected:
         }
     }
 
-    HINTERNET _OpenInternet() {
+    HINTERNET OpenSession() {
         return TTool::OpenInternet(m_szUserAgent ? m_szUserAgent.get() : kDefaultUserAgent, m_dwAccessType,
                                    m_szProxyName.get(), m_szProxyBypass.get(), m_dwFlags);
     }
@@ -190,8 +190,8 @@ protected:
     HINTERNET OpenConnection(HINTERNET hInternet, const char* szUrl, const char* szUsrName, const char* szUsrPwd) {
         Checks("OpenConnection").NotNull(hInternet, "hInternet");
         UrlAnalyzer parts(szUrl, m_nCodePage);
-        INTERNET_PORT port = _IsHttps(szUrl, parts) ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
-        if (parts.GetPortLength() > 0) port = _ParsePort(szUrl + parts.GetPortStart(), parts.GetPortLength());
+        INTERNET_PORT port = IsHttps(szUrl, parts) ? INTERNET_DEFAULT_HTTPS_PORT : INTERNET_DEFAULT_HTTP_PORT;
+        if (parts.GetPortLength() > 0) port = ParsePort(szUrl + parts.GetPortStart(), parts.GetPortLength());
         if (parts.GetHostLength() == 0) TTool::RaiseClientError(HTTPCLIENT_ERR_INVALID_URL);
         HeapText host(DuplicateText<TTool>(szUrl + parts.GetHostStart(), parts.GetHostLength()));
         UniqueInternetHandle connection(TTool::OpenConnection(hInternet, host.get(), port, szUsrName, szUsrPwd));
@@ -214,7 +214,7 @@ protected:
                           const char* szReferer) {
         Checks("OpenRequest").NotNull(hConnection, "hConnection");
         UrlAnalyzer parts(szUrl, m_nCodePage);
-        if (_IsHttps(szUrl, parts)) dwFlags |= INTERNET_FLAG_SECURE;
+        if (IsHttps(szUrl, parts)) dwFlags |= INTERNET_FLAG_SECURE;
         HeapText rooted;
         const char* object = "/";
         if (parts.GetPathLength() > 0) {
@@ -222,7 +222,7 @@ protected:
         } else if (szUrl && szUrl[parts.GetPathStart()]) {
             const char* rest = szUrl + parts.GetPathStart();
             size_t length = std::strlen(rest);
-            rooted.reset(_Allocate(TTool::CheckedAdd(length, 2)));
+            rooted.reset(AllocateText(TTool::CheckedAdd(length, 2)));
             rooted.get()[0] = '/';
             std::memcpy(rooted.get() + 1, rest, length + 1);
             object = rooted.get();
@@ -241,7 +241,7 @@ protected:
     // The length of MakeGetUrl's result without its NUL.
     size_t MakeGetUrlLen(const char* szUrl) {
         UrlWriter writer{nullptr};
-        _ComposeGetUrl(writer, szUrl);
+        ComposeGetUrl(writer, szUrl);
         return writer.length;
     }
 
@@ -250,31 +250,31 @@ protected:
     char* MakeGetUrl(char* szBuff, const char* szUrl) {
         Checks("MakeGetUrl").NotNull(szBuff, "szBuff");
         UrlWriter writer{szBuff};
-        _ComposeGetUrl(writer, szUrl);
+        ComposeGetUrl(writer, szUrl);
         szBuff[writer.length] = '\0';
         return szBuff;
     }
 
     // The POST/upload contexts (HttpClientPost.h).
-    bool _PostContextActive() const { return m_objPostStat.IsActive() != FALSE; }
-    void _StartPostContext(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl, DWORD dwFlags,
+    bool PostContextActive() const { return m_objPostStat.IsActive() != FALSE; }
+    void StartPostContext(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl, DWORD dwFlags,
                            const char* szReferer, const char* szUsrName, const char* szUsrPwd, DWORD nKind);
     Response* _ProceedPostContext(DWORD nDesired);
     Response* _ProceedUploadContext(DWORD nDesired);
     void _WritePost(const BYTE* pbyData, DWORD cbData, BOOL bValue);
     void _WritePost(const char* szText, BOOL bValue);
     Response* _ReleasePostResponse();
-    void _CheckPostContext(const char* op, DWORD nDesired) const;
-    typename Map::ConstIterator _NextPostParam() const;
-    detail::PostBody<TTool, TEncoder> _PostBody() const;
-    auto _HeadWriter();
-    void _OpenUploadFiles(DWORD nFiles, std::unique_ptr<kit::UniqueFile[]>& files,
+    void CheckPostContext(const char* op, DWORD nDesired) const;
+    typename Map::ConstIterator NextPostParam() const;
+    detail::PostBody<TTool, TEncoder> MakePostBody() const;
+    auto HeadWriter();
+    void OpenUploadFiles(DWORD nFiles, std::unique_ptr<kit::UniqueFile[]>& files,
                           std::unique_ptr<HeapText[]>& mimeTypes) const;
-    void _MeasurePostBody(bool bUpload, const kit::UniqueFile* files, const HeapText* mimeTypes,
+    void MeasurePostBody(bool bUpload, const kit::UniqueFile* files, const HeapText* mimeTypes,
                           DWORD& cbActualTotal, DWORD& cbTotal) const;
-    void _WritePostValue(DWORD nDesired);
-    void _WritePostFile(DWORD nDesired);
-    void _EndPostContext(UniqueInternetHandle& internet, UniqueInternetHandle& connection,
+    void WritePostValue(DWORD nDesired);
+    void WritePostFile(DWORD nDesired);
+    void EndPostContext(UniqueInternetHandle& internet, UniqueInternetHandle& connection,
                          UniqueInternetHandle& request) noexcept;
 
 private:
@@ -304,7 +304,7 @@ private:
         }
     };
 
-    void _ComposeGetUrl(UrlWriter& writer, const char* szUrl) {
+    void ComposeGetUrl(UrlWriter& writer, const char* szUrl) {
         if (m_mapParam.Empty()) {
             if (szUrl) writer.Put(szUrl, std::strlen(szUrl));
             return;
@@ -327,11 +327,11 @@ private:
         writer.Put(szUrl + parts.GetFragmentStart(), parts.GetFragmentLength());
     }
 
-    static bool _IsHttps(const char* szUrl, const UrlAnalyzer& parts) {
+    static bool IsHttps(const char* szUrl, const UrlAnalyzer& parts) {
         return parts.GetSchemeLength() == 5 && _strnicmp(szUrl, "HTTPS", 5) == 0;
     }
 
-    static INTERNET_PORT _ParsePort(const char* text, DWORD length) {
+    static INTERNET_PORT ParsePort(const char* text, DWORD length) {
         if (length > 5) TTool::RaiseClientError(HTTPCLIENT_ERR_INVALID_PORT);
         char digits[6] = {};
         std::memcpy(digits, text, length);
@@ -341,7 +341,7 @@ private:
         return static_cast<INTERNET_PORT>(value);
     }
 
-    static char* _Allocate(size_t size) {
+    static char* AllocateText(size_t size) {
         char* block = static_cast<char*>(std::malloc(size));
         if (!block) TTool::RaiseClientError(HTTPCLIENT_ERR_OUT_OF_MEMORY);
         return block;

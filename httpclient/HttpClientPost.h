@@ -40,13 +40,13 @@ auto EndContextOnFailure(Client& client, Step step) -> decltype(step()) {
 
 template <class TTool, class TEncoder>
 void CHttpClientT<TTool, TEncoder>::BeginPostRequest(const char* szUrl, bool bUseCache) {
-    _StartPostContext(nullptr, nullptr, szUrl, bUseCache ? kGetFlagsCached : kGetFlagsUncached, nullptr, nullptr,
+    StartPostContext(nullptr, nullptr, szUrl, bUseCache ? kGetFlagsCached : kGetFlagsUncached, nullptr, nullptr,
                       nullptr, kPostContext);
 }
 
 template <class TTool, class TEncoder>
 void CHttpClientT<TTool, TEncoder>::BeginUploadRequest(const char* szUrl, bool bUseCache) {
-    _StartPostContext(nullptr, nullptr, szUrl, bUseCache ? kGetFlagsCached : kGetFlagsUncached, nullptr, nullptr,
+    StartPostContext(nullptr, nullptr, szUrl, bUseCache ? kGetFlagsCached : kGetFlagsUncached, nullptr, nullptr,
                       nullptr, kUploadContext);
 }
 
@@ -57,14 +57,14 @@ typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>:
 
 template <class TTool, class TEncoder>
 void CHttpClientT<TTool, TEncoder>::ReleasePostContext() noexcept {
-    if (!_PostContextActive()) return;
+    if (!PostContextActive()) return;
     UniqueInternetHandle internet, connection, request;
-    _EndPostContext(internet, connection, request);
+    EndPostContext(internet, connection, request);
 }
 
 // Writes separators and part headers, each piece in a write of its own.
 template <class TTool, class TEncoder>
-auto CHttpClientT<TTool, TEncoder>::_HeadWriter() {
+auto CHttpClientT<TTool, TEncoder>::HeadWriter() {
     return detail::PostPieces([this](const char* data, DWORD cb) {
         _WritePost(reinterpret_cast<const BYTE*>(data), cb, FALSE);
     });
@@ -72,7 +72,7 @@ auto CHttpClientT<TTool, TEncoder>::_HeadWriter() {
 
 // Handles given by the caller are borrowed: used, never closed, not handed to the response.
 template <class TTool, class TEncoder>
-void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl,
+void CHttpClientT<TTool, TEncoder>::StartPostContext(HINTERNET hInternet, HINTERNET hConnection, const char* szUrl,
                                                       DWORD dwFlags, const char* szReferer, const char* szUsrName,
                                                       const char* szUsrPwd, DWORD nKind) {
     ReleasePostContext();
@@ -87,15 +87,15 @@ void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTE
         // Each file stays open from here to the end of the context, so its size cannot change.
         std::unique_ptr<kit::UniqueFile[]> files;
         std::unique_ptr<HeapText[]> mimeTypes;
-        if (nFiles) _OpenUploadFiles(nFiles, files, mimeTypes);
+        if (nFiles) OpenUploadFiles(nFiles, files, mimeTypes);
         DWORD cbActualTotal = 0, cbTotal = 0;
-        _MeasurePostBody(upload, files.get(), mimeTypes.get(), cbActualTotal, cbTotal);
+        MeasurePostBody(upload, files.get(), mimeTypes.get(), cbActualTotal, cbTotal);
 
         // Declared in this order, so a failure closes the request, then the connection, then the session.
         UniqueInternetHandle ownInternet;
         UniqueInternetHandle ownConnection;
         UniqueInternetHandle request;
-        _OpenMissing(hInternet, hConnection, szUrl, szUsrName, szUsrPwd, ownInternet, ownConnection);
+        OpenMissing(hInternet, hConnection, szUrl, szUsrName, szUsrPwd, ownInternet, ownConnection);
         request.reset(OpenRequest(hConnection, "POST", szUrl, dwFlags, szReferer));
         AddRequestHeader(request.get());
         const char* contentType = !upload                   ? detail::kUrlEncodedContentType
@@ -113,7 +113,7 @@ void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTE
         m_hPostConnection.reset(ownConnection ? ownConnection.release() : hConnection);
         m_hPostRequest.reset(request.release());
         m_nPostContextKind = nKind;
-        m_objPostStat._MakeActive(cbActualTotal, cbTotal, nCount, nFiles);
+        m_objPostStat.MakeActive(cbActualTotal, cbTotal, nCount, nFiles);
     } catch (const typename TTool::Exception&) {
         throw;
     } catch (...) {
@@ -124,7 +124,7 @@ void CHttpClientT<TTool, TEncoder>::_StartPostContext(HINTERNET hInternet, HINTE
 // Opens every file parameter in map order and finds its MIME type; 603 names a file that cannot
 // be opened.
 template <class TTool, class TEncoder>
-void CHttpClientT<TTool, TEncoder>::_OpenUploadFiles(DWORD nFiles, std::unique_ptr<kit::UniqueFile[]>& files,
+void CHttpClientT<TTool, TEncoder>::OpenUploadFiles(DWORD nFiles, std::unique_ptr<kit::UniqueFile[]>& files,
                                                      std::unique_ptr<HeapText[]>& mimeTypes) const {
     files.reset(new (std::nothrow) kit::UniqueFile[nFiles]);
     mimeTypes.reset(new (std::nothrow) HeapText[nFiles]);
@@ -142,10 +142,10 @@ void CHttpClientT<TTool, TEncoder>::_OpenUploadFiles(DWORD nFiles, std::unique_p
 
 // The whole body and its value bytes, counted over the pieces that the procedures write.
 template <class TTool, class TEncoder>
-void CHttpClientT<TTool, TEncoder>::_MeasurePostBody(bool bUpload, const kit::UniqueFile* files,
+void CHttpClientT<TTool, TEncoder>::MeasurePostBody(bool bUpload, const kit::UniqueFile* files,
                                                      const HeapText* mimeTypes, DWORD& cbActualTotal,
                                                      DWORD& cbTotal) const {
-    const auto body = _PostBody();
+    const auto body = MakePostBody();
     const detail::PostPieces count([&](const char*, DWORD cb) {
         cbActualTotal = detail::AddCount<TTool>(cbActualTotal, cb);
     });
@@ -174,22 +174,22 @@ template <class TTool, class TEncoder>
 typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>::_ProceedPostContext(
     DWORD nDesired) {
     return detail::EndContextOnFailure<TTool>(*this, [&]() -> Response* {
-        _CheckPostContext("_ProceedPostContext", nDesired);
+        CheckPostContext("_ProceedPostContext", nDesired);
         PostStat& stat = m_objPostStat;
         if (stat.CurrParamIsComplete()) {
             if (stat.PostedCount() == stat.TotalCount()) {
                 TTool::EndRequest(m_hPostRequest.get());
                 return _ReleasePostResponse();
             }
-            const auto& entry = *_NextPostParam();
-            const auto body = _PostBody();
-            body.PostHead(_HeadWriter(), stat.PostedCount() == 0, body.PostName(entry));
+            const auto& entry = *NextPostParam();
+            const auto body = MakePostBody();
+            body.PostHead(HeadWriter(), stat.PostedCount() == 0, body.PostName(entry));
             detail::PostText value = body.PostValue(entry);
-            stat._StartNewEntry(entry.first, value.length, FALSE, nullptr);
+            stat.StartNewEntry(entry.first, value.length, FALSE, nullptr);
             m_objPostData = std::move(value);
             return nullptr;
         }
-        _WritePostValue(nDesired);
+        WritePostValue(nDesired);
         return nullptr;
     });
 }
@@ -198,14 +198,14 @@ template <class TTool, class TEncoder>
 typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>::_ProceedUploadContext(
     DWORD nDesired) {
     return detail::EndContextOnFailure<TTool>(*this, [&]() -> Response* {
-        _CheckPostContext("_ProceedUploadContext", nDesired);
+        CheckPostContext("_ProceedUploadContext", nDesired);
         PostStat& stat = m_objPostStat;
         if (stat.IsComplete()) {
             TTool::EndRequest(m_hPostRequest.get());
             return _ReleasePostResponse();
         }
-        const auto body = _PostBody();
-        const auto write = _HeadWriter();
+        const auto body = MakePostBody();
+        const auto write = HeadWriter();
         if (stat.TotalCount() == 0) {
             body.UploadClosing(write, true);
             return nullptr;
@@ -215,19 +215,19 @@ typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>:
                 body.UploadClosing(write, false);
                 return nullptr;
             }
-            const auto& entry = *_NextPostParam();
+            const auto& entry = *NextPostParam();
             DWORD fileIndex = stat.PostedFileCount();
             auto part = body.UploadPart(entry, m_ahPostFiles.get(), m_aszMimeTypes.get(), &fileIndex);
             body.UploadHead(write, part);
-            stat._StartNewEntry(entry.first, part.cbValue, part.isFile, entry.second.szValue);
+            stat.StartNewEntry(entry.first, part.cbValue, part.isFile, entry.second.szValue);
             m_objPostData = std::move(part.value);
             if (part.cbValue == 0) body.UploadValueEnd(write);
             return nullptr;
         }
         if (stat.CurrParamIsFile()) {
-            _WritePostFile(nDesired);
+            WritePostFile(nDesired);
         } else {
-            _WritePostValue(nDesired);
+            WritePostValue(nDesired);
         }
         if (stat.CurrParamIsComplete()) body.UploadValueEnd(write);
         return nullptr;
@@ -236,7 +236,7 @@ typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>:
 
 // The next min(n, remaining) bytes of the current value.
 template <class TTool, class TEncoder>
-void CHttpClientT<TTool, TEncoder>::_WritePostValue(DWORD nDesired) {
+void CHttpClientT<TTool, TEncoder>::WritePostValue(DWORD nDesired) {
     const DWORD remain = m_objPostStat.CurrParamRemainByte();
     _WritePost(reinterpret_cast<const BYTE*>(m_objPostData.text) + m_objPostStat.CurrParamPostedByte(),
                nDesired < remain ? nDesired : remain, TRUE);
@@ -244,7 +244,7 @@ void CHttpClientT<TTool, TEncoder>::_WritePostValue(DWORD nDesired) {
 
 // The next min(n, remaining) bytes of the current file, read and written in chunks of the buffer.
 template <class TTool, class TEncoder>
-void CHttpClientT<TTool, TEncoder>::_WritePostFile(DWORD nDesired) {
+void CHttpClientT<TTool, TEncoder>::WritePostFile(DWORD nDesired) {
     const DWORD remain = m_objPostStat.CurrParamRemainByte();
     const DWORD cbWanted = nDesired < remain ? nDesired : remain;
     HANDLE file = m_ahPostFiles[m_objPostStat.PostedFileCount() - 1].get();
@@ -274,9 +274,9 @@ void CHttpClientT<TTool, TEncoder>::_WritePost(const BYTE* pbyData, DWORD cbData
     }
     TTool::InternetWriteFile(m_hPostRequest.get(), pbyData, cbData);
     if (bValue) {
-        m_objPostStat._AddPostedBytes(cbData);
+        m_objPostStat.AddPostedBytes(cbData);
     } else {
-        m_objPostStat._AddActualPostedBytes(cbData);
+        m_objPostStat.AddActualPostedBytes(cbData);
     }
 }
 
@@ -287,17 +287,17 @@ void CHttpClientT<TTool, TEncoder>::_WritePost(const char* szText, BOOL bValue) 
 
 template <class TTool, class TEncoder>
 typename CHttpClientT<TTool, TEncoder>::Response* CHttpClientT<TTool, TEncoder>::_ReleasePostResponse() {
-    if (!_PostContextActive())
+    if (!PostContextActive())
         Checks("_ReleasePostResponse").Refuse("", "The post context is not active.");
     UniqueInternetHandle internet, connection, request;
-    _EndPostContext(internet, connection, request);
-    return _HandOver(internet, connection, request);
+    EndPostContext(internet, connection, request);
+    return HandOver(internet, connection, request);
 }
 
 // Collects the handles the context owns (a borrowed one is let go), closes its files and frees
 // everything else; the statistics end.
 template <class TTool, class TEncoder>
-void CHttpClientT<TTool, TEncoder>::_EndPostContext(UniqueInternetHandle& internet, UniqueInternetHandle& connection,
+void CHttpClientT<TTool, TEncoder>::EndPostContext(UniqueInternetHandle& internet, UniqueInternetHandle& connection,
                                                     UniqueInternetHandle& request) noexcept {
     if (m_bPostInternetBorrowed) m_hPostInternet.release();
     internet = std::move(m_hPostInternet);
@@ -309,12 +309,12 @@ void CHttpClientT<TTool, TEncoder>::_EndPostContext(UniqueInternetHandle& intern
     m_aszMimeTypes.reset();
     m_objPostData = detail::PostText();
     m_pbyReadBuffer.reset();
-    m_objPostStat._MakeInactive();
+    m_objPostStat.MakeInactive();
 }
 
 template <class TTool, class TEncoder>
-void CHttpClientT<TTool, TEncoder>::_CheckPostContext(const char* op, DWORD nDesired) const {
-    if (!_PostContextActive()) TTool::RaiseClientError(HTTPCLIENT_ERR_POST_NOT_STARTED);
+void CHttpClientT<TTool, TEncoder>::CheckPostContext(const char* op, DWORD nDesired) const {
+    if (!PostContextActive()) TTool::RaiseClientError(HTTPCLIENT_ERR_POST_NOT_STARTED);
     const auto checks = Checks(op);
     checks.NotNull(m_hPostInternet.get(), "m_hInternet");
     checks.NotNull(m_hPostConnection.get(), "m_hConnection");
@@ -324,7 +324,7 @@ void CHttpClientT<TTool, TEncoder>::_CheckPostContext(const char* op, DWORD nDes
 
 // The parameter after those started, in map order.
 template <class TTool, class TEncoder>
-typename CHttpClientT<TTool, TEncoder>::Map::ConstIterator CHttpClientT<TTool, TEncoder>::_NextPostParam() const {
+typename CHttpClientT<TTool, TEncoder>::Map::ConstIterator CHttpClientT<TTool, TEncoder>::NextPostParam() const {
     auto it = m_mapParam.Begin();
     for (DWORD i = m_objPostStat.PostedCount(); i > 0 && it != m_mapParam.End(); --i) ++it;
     if (it == m_mapParam.End()) TTool::RaiseClientError(HTTPCLIENT_ERR_UNEXPECTED_ERROR);
@@ -332,7 +332,7 @@ typename CHttpClientT<TTool, TEncoder>::Map::ConstIterator CHttpClientT<TTool, T
 }
 
 template <class TTool, class TEncoder>
-detail::PostBody<TTool, TEncoder> CHttpClientT<TTool, TEncoder>::_PostBody() const {
+detail::PostBody<TTool, TEncoder> CHttpClientT<TTool, TEncoder>::MakePostBody() const {
     return {m_bUseUtf8, m_nCodePage, m_szEncodedBoundary ? m_szEncodedBoundary : detail::kDefaultUploadBoundary};
 }
 

@@ -61,8 +61,8 @@ protected:
     friend class CHttpClientT;
 
     // A context begins: every counter but the totals starts at 0.
-    void _MakeActive(DWORD cbActualTotal, DWORD cbTotal, DWORD nTotalCount, DWORD nFileCount) {
-        _MakeInactive();
+    void MakeActive(DWORD cbActualTotal, DWORD cbTotal, DWORD nTotalCount, DWORD nFileCount) {
+        MakeInactive();
         m_bIsActive = TRUE;
         m_cbActualTotal = cbActualTotal;
         m_cbTotal = cbTotal;
@@ -75,7 +75,7 @@ protected:
         RefuseInactive("_TestAddActualPostedBytes");
         Sum(m_cbActualPosted, cb);
     }
-    void _AddActualPostedBytes(DWORD cb) {
+    void AddActualPostedBytes(DWORD cb) {
         _TestAddActualPostedBytes(cb);
         m_cbActualPosted += cb;
     }
@@ -87,7 +87,7 @@ protected:
         Sum(m_cbCurrParamPosted, cb);
         Sum(m_cbActualPosted, cb);
     }
-    void _AddPostedBytes(DWORD cb) {
+    void AddPostedBytes(DWORD cb) {
         _TestAddPostedBytes(cb);
         m_cbPosted += cb;
         m_cbCurrParamPosted += cb;
@@ -100,7 +100,7 @@ protected:
         if (bIsFile) Sum(m_nPostedFileCount, 1);
     }
     // The next parameter begins; a kept text is copied unless it has the bytes of the one kept.
-    void _StartNewEntry(const char* szName, DWORD cbTotal, BOOL bIsFile, const char* szFilePath) {
+    void StartNewEntry(const char* szName, DWORD cbTotal, BOOL bIsFile, const char* szFilePath) {
         _TestStartNewEntry(bIsFile);
         PendingText<TTool> name(m_szCurrParamName, szName);
         PendingText<TTool> path(m_szCurrParamFilePath, bIsFile ? szFilePath : nullptr);
@@ -113,7 +113,7 @@ protected:
     }
 
     // Frees the kept texts; every field is 0 again.
-    void _MakeInactive() noexcept {
+    void MakeInactive() noexcept {
         m_szCurrParamName.reset();
         m_szCurrParamFilePath.reset();
         m_bIsActive = FALSE;

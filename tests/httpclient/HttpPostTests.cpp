@@ -40,7 +40,7 @@ const char kDefaultBoundary[] = "----TARVO-FB3B405B7EAE495aB0C0295C54D4E096-";
 class TestClient : public Client {
 public:
     using Client::_ReleasePostResponse;
-    using Client::_StartPostContext;
+    using Client::StartPostContext;
     using Client::_WritePost;
     using Client::m_ahPostFiles;
     using Client::m_bUseUtf8;
@@ -533,7 +533,7 @@ TEST_CASE("handles given by the caller are used, never closed, and not handed to
     {
         TestClient client;
         client.AddParam("a", "1");
-        client._StartPostContext(internet, connection, url.c_str(), Client::kGetFlagsUncached, nullptr, nullptr,
+        client.StartPostContext(internet, connection, url.c_str(), Client::kGetFlagsUncached, nullptr, nullptr,
                                  nullptr, Client::kPostContext);
         CHECK(spy.Count(WinInetCall::InternetOpen) == 1);
         CHECK(spy.Count(WinInetCall::InternetConnect) == 1);
@@ -544,13 +544,13 @@ TEST_CASE("handles given by the caller are used, never closed, and not handed to
         delete response;
         CHECK(spy.OpenHandles() == std::vector<HINTERNET>{internet, connection});
 
-        client._StartPostContext(internet, connection, url.c_str(), Client::kGetFlagsUncached, nullptr, nullptr,
+        client.StartPostContext(internet, connection, url.c_str(), Client::kGetFlagsUncached, nullptr, nullptr,
                                  nullptr, Client::kUploadContext);
         spy.FailNext(WinInetCall::InternetWriteFile, ERROR_INTERNET_CONNECTION_RESET);
         CHECK(Catch([&] { client.ProceedRequest(100); }).code == 408);
         CHECK(spy.OpenHandles() == std::vector<HINTERNET>{internet, connection});
 
-        client._StartPostContext(internet, connection, url.c_str(), Client::kGetFlagsUncached, nullptr, nullptr,
+        client.StartPostContext(internet, connection, url.c_str(), Client::kGetFlagsUncached, nullptr, nullptr,
                                  nullptr, Client::kUploadContext);
     }
     CHECK(spy.OpenHandles() == std::vector<HINTERNET>{internet, connection});

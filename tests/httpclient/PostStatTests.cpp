@@ -19,11 +19,11 @@ namespace {
 // The client's side of the counters, open to the test.
 class StatProbe : public Tarvo::CHttpPostStatT<Tarvo::CHttpToolA> {
 public:
-    using CHttpPostStatT::_AddActualPostedBytes;
-    using CHttpPostStatT::_AddPostedBytes;
-    using CHttpPostStatT::_MakeActive;
-    using CHttpPostStatT::_MakeInactive;
-    using CHttpPostStatT::_StartNewEntry;
+    using CHttpPostStatT::AddActualPostedBytes;
+    using CHttpPostStatT::AddPostedBytes;
+    using CHttpPostStatT::MakeActive;
+    using CHttpPostStatT::MakeInactive;
+    using CHttpPostStatT::StartNewEntry;
     using CHttpPostStatT::m_cbActualPosted;
     using CHttpPostStatT::m_cbCurrParamPosted;
     using CHttpPostStatT::m_cbPosted;
@@ -53,9 +53,9 @@ TEST_CASE("every query and every update of an inactive context throws code 0 wit
         {"CurrParamIsFile", [&] { stat.CurrParamIsFile(); }},
         {"CurrParamIsComplete", [&] { stat.CurrParamIsComplete(); }},
         {"IsComplete", [&] { stat.IsComplete(); }},
-        {"_TestAddActualPostedBytes", [&] { stat._AddActualPostedBytes(1); }},
-        {"_TestAddPostedBytes", [&] { stat._AddPostedBytes(1); }},
-        {"_TestStartNewEntry", [&] { stat._StartNewEntry("n", 1, TRUE, "p"); }},
+        {"_TestAddActualPostedBytes", [&] { stat.AddActualPostedBytes(1); }},
+        {"_TestAddPostedBytes", [&] { stat.AddPostedBytes(1); }},
+        {"_TestStartNewEntry", [&] { stat.StartNewEntry("n", 1, TRUE, "p"); }},
     };
     for (const auto& [op, call] : cases) {
         CAPTURE(op);
@@ -70,41 +70,41 @@ TEST_CASE("every query and every update of an inactive context throws code 0 wit
 
 TEST_CASE("updates move the counters of the body, the values and the current parameter") {
     StatProbe stat;
-    stat._MakeActive(40, 12, 2, 1);
+    stat.MakeActive(40, 12, 2, 1);
     CHECK(stat.ActualTotalByte() == 40);
     CHECK(stat.TotalCount() == 2);
     CHECK(stat.FileCount() == 1);
     CHECK(stat.CurrParamIsComplete() == TRUE);  // nothing started yet
     CHECK(stat.IsComplete() == FALSE);
 
-    stat._AddActualPostedBytes(5);  // a part header
-    stat._StartNewEntry("file", 8, TRUE, "C:\\a.bin");
+    stat.AddActualPostedBytes(5);  // a part header
+    stat.StartNewEntry("file", 8, TRUE, "C:\\a.bin");
     CHECK(stat.PostedCount() == 1);
     CHECK(stat.PostedFileCount() == 1);
     CHECK(stat.CurrParamIsFile() == TRUE);
     CHECK(std::string(stat.m_szCurrParamFilePath.get()) == "C:\\a.bin");
-    stat._AddPostedBytes(3);
+    stat.AddPostedBytes(3);
     CHECK(stat.CurrParamPostedByte() == 3);
     CHECK(stat.CurrParamRemainByte() == 5);
     CHECK(stat.ActualPostedByte() == 8);
     CHECK(stat.m_cbPosted == 3);
-    stat._AddPostedBytes(5);
+    stat.AddPostedBytes(5);
     CHECK(stat.CurrParamIsComplete() == TRUE);
 
-    stat._StartNewEntry("text", 4, FALSE, "ignored for a value");
+    stat.StartNewEntry("text", 4, FALSE, "ignored for a value");
     CHECK(stat.PostedCount() == 2);
     CHECK(stat.PostedFileCount() == 1);
     CHECK(stat.CurrParamIsFile() == FALSE);
     CHECK(stat.m_szCurrParamFilePath == nullptr);
     CHECK(stat.CurrParamPostedByte() == 0);
     CHECK(stat.CurrParamTotalByte() == 4);
-    stat._AddPostedBytes(4);
-    stat._AddActualPostedBytes(23);
+    stat.AddPostedBytes(4);
+    stat.AddActualPostedBytes(23);
     CHECK(stat.ActualPostedByte() == 40);
     CHECK(stat.IsComplete() == TRUE);
     CHECK(stat.m_cbPosted == stat.m_cbTotal);
 
-    stat._MakeInactive();
+    stat.MakeInactive();
     CHECK(stat.IsActive() == FALSE);
     CHECK(stat.m_szCurrParamName == nullptr);
     CHECK(stat.m_cbActualPosted == 0);
@@ -120,23 +120,23 @@ TEST_CASE("an update that would overflow a counter throws 112 and changes nothin
     };
     const Case cases[] = {
         {"body bytes", [](StatProbe& s) { s.m_cbActualPosted = UINT_MAX; },
-         [](StatProbe& s) { s._AddActualPostedBytes(1); }},
+         [](StatProbe& s) { s.AddActualPostedBytes(1); }},
         {"value bytes", [](StatProbe& s) { s.m_cbPosted = UINT_MAX - 1; },
-         [](StatProbe& s) { s._AddPostedBytes(2); }},
+         [](StatProbe& s) { s.AddPostedBytes(2); }},
         {"current parameter bytes", [](StatProbe& s) { s.m_cbCurrParamPosted = UINT_MAX; },
-         [](StatProbe& s) { s._AddPostedBytes(1); }},
+         [](StatProbe& s) { s.AddPostedBytes(1); }},
         {"body bytes through a value", [](StatProbe& s) { s.m_cbActualPosted = UINT_MAX; },
-         [](StatProbe& s) { s._AddPostedBytes(1); }},
+         [](StatProbe& s) { s.AddPostedBytes(1); }},
         {"parameters started", [](StatProbe& s) { s.m_nPostedCount = UINT_MAX; },
-         [](StatProbe& s) { s._StartNewEntry("b", 1, FALSE, nullptr); }},
+         [](StatProbe& s) { s.StartNewEntry("b", 1, FALSE, nullptr); }},
         {"files started", [](StatProbe& s) { s.m_nPostedFileCount = UINT_MAX; },
-         [](StatProbe& s) { s._StartNewEntry("b", 1, TRUE, "p"); }},
+         [](StatProbe& s) { s.StartNewEntry("b", 1, TRUE, "p"); }},
     };
     for (const Case& c : cases) {
         CAPTURE(c.name);
         StatProbe stat;
-        stat._MakeActive(100, 50, 3, 1);
-        stat._StartNewEntry("a", 10, FALSE, nullptr);
+        stat.MakeActive(100, 50, 3, 1);
+        stat.StartNewEntry("a", 10, FALSE, nullptr);
         c.preset(stat);
         const DWORD posted = stat.m_cbPosted, current = stat.m_cbCurrParamPosted, actual = stat.m_cbActualPosted;
         const DWORD count = stat.m_nPostedCount, files = stat.m_nPostedFileCount;
@@ -158,10 +158,10 @@ TEST_CASE("an update that would overflow a counter throws 112 and changes nothin
 
 TEST_CASE("a kept text keeps its block for the same bytes and is a copy of its own otherwise") {
     StatProbe stat;
-    stat._MakeActive(10, 10, 4, 3);
+    stat.MakeActive(10, 10, 4, 3);
     char name[] = "name";
     char path[] = "C:\\f.bin";
-    stat._StartNewEntry(name, 1, TRUE, path);
+    stat.StartNewEntry(name, 1, TRUE, path);
     const char* nameBlock = stat.m_szCurrParamName.get();
     const char* pathBlock = stat.m_szCurrParamFilePath.get();
     CHECK(nameBlock != name);
@@ -169,14 +169,14 @@ TEST_CASE("a kept text keeps its block for the same bytes and is a copy of its o
     name[0] = 'N';
     CHECK(std::string(nameBlock) == "name");
 
-    stat._StartNewEntry("name", 1, TRUE, "C:\\f.bin");
+    stat.StartNewEntry("name", 1, TRUE, "C:\\f.bin");
     CHECK(stat.m_szCurrParamName.get() == nameBlock);
     CHECK(stat.m_szCurrParamFilePath.get() == pathBlock);
 
-    stat._StartNewEntry("other", 1, TRUE, "C:\\g.bin");
+    stat.StartNewEntry("other", 1, TRUE, "C:\\g.bin");
     CHECK(std::string(stat.m_szCurrParamName.get()) == "other");
     CHECK(std::string(stat.m_szCurrParamFilePath.get()) == "C:\\g.bin");
 
-    stat._StartNewEntry("other", 1, FALSE, "C:\\g.bin");
+    stat.StartNewEntry("other", 1, FALSE, "C:\\g.bin");
     CHECK(stat.m_szCurrParamFilePath == nullptr);
 }
