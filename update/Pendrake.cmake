@@ -19,3 +19,7 @@ endfunction()
 add_library(update_pane STATIC ${CMAKE_CURRENT_LIST_DIR}/HtmlPane.cpp)
 kit_common_options(update_pane)
 target_link_libraries(update_pane PUBLIC kit htmlayout_import user32 gdi32)
+
+add_library(update_worker STATIC ${CMAKE_CURRENT_LIST_DIR}/DownloadWorker.cpp)
+kit_common_options(update_worker)
+target_link_libraries(update_worker PUBLIC update_engine kit wininet)

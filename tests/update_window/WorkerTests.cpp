@@ -1,0 +1,330 @@
+// The download worker against the test's local update service: what lands on disk, the reports
+// and their order, the failure results, cancel once and twice, and the forced stop's contract
+// (when Stop returns the worker runs no more and sends nothing more).
+#include <doctest/doctest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/update_window/UpdateServer.h"
+#include "tests/update_window/WorkerRig.h"
+#include "update/DownloadWorker.h"
+
+using namespace updatetest;
+
+namespace {
+
+UpdateFileEntry Entry(const char* name, const char* localpath, int filesize, int action = 0, bool selected = true) {
+    UpdateFileEntry entry;
+    entry.name = name;
+    entry.localpath = localpath;
+    entry.url = kit::String("files/") + localpath + name;
+    entry.version = "1.0.0.3";
+    entry.action = action;
+    entry.filesize = filesize;
+    entry.selected = selected ? 1 : 0;
+    return entry;
+}
+
+std::string Pattern(size_t size, unsigned seed) {
+    std::string out(size, '\0');
+    for (size_t i = 0; i < size; ++i) out[i] = static_cast<char>((i * 7 + seed) % 251);
+    return out;
+}
+
+BOOL WINAPI Disconnected(LPDWORD flags, DWORD) {
+    if (flags) *flags = 0;
+    return FALSE;
+}
+
+BOOL WINAPI Connected(LPDWORD flags, DWORD) {
+    if (flags) *flags = INTERNET_CONNECTION_LAN;
+    return TRUE;
+}
+
+// One worker over one owner window, the service and a temporary folder.
+struct Rig {
+    UpdateServer server;
+    TempFolder temp{"worker"};
+    RecordingWindow owner;
+    CDownloadThread worker{&Connected};
+
+    explicit Rig(const char* folder = "upd") {
+        owner.params[kParamUrl] = server.FolderUrl(folder);
+        owner.params[kParamTempPath] = temp.path();
+        server.Set(std::string("/") + folder + "/updlist.txt", Route{200, "1.0.0.3\r\n[general]\r\ncountfiles=0\r\n"});
+        worker.SetOwnerWindow(owner.handle());
+        ::CreateDirectoryA((temp.path() + "_update").c_str(), nullptr);  // the engine's check made it
+    }
+    // Pumps this thread's messages (the worker's reports) until the server stalls.
+    bool WaitForStall(DWORD milliseconds = 10000) {
+        for (DWORD waited = 0; waited < milliseconds; waited += 20) {
+            if (server.WaitForStall(0)) return true;
+            owner.PumpFor(20);
+        }
+        return false;
+    }
+    void Serve(const std::string& relative, Route route) { server.Set("/upd/files/" + relative, std::move(route)); }
+    std::string Downloaded(const std::string& relative, bool* exists = nullptr) const {
+        return ReadWholeFile(temp.path() + "_update/_files/" + relative, exists);
+    }
+    UINT Run(const UpdateFileList& files, DWORD milliseconds = 20000) {
+        worker.SetFileList(files);
+        REQUIRE(worker.Start());
+        return owner.PumpUntilDone(milliseconds);
+    }
+};
+
+}  // namespace
+
+TEST_CASE("a whole download: every selected action-0 file byte for byte, reports in order") {
+    Rig rig;
+    const std::string first = Pattern(10000, 1), second = Pattern(4096, 2);
+    std::string binary = Pattern(9000, 3);
+    binary.replace(100, 5, std::string("\0x404", 5));  // "404" after a zero byte: judged by the status
+    binary.replace(5000, 3, "404");                    // and before one
+    rig.Serve("setup.exe", Route{200, first});
+    rig.Serve("sub/data.bin", Route{200, binary});
+    rig.Serve("empty.txt", Route{200, ""});
+    rig.Serve("readme.txt", Route{200, second});
+    UpdateFileList files{Entry("setup.exe", "", 10000), Entry("data.bin", "sub/", 9000), Entry("empty.txt", "", 0),
+                         Entry("skip.dat", "", 77, 1), Entry("unselected.txt", "", 5, 0, false),
+                         Entry("readme.txt", "", 4096)};
+
+    REQUIRE(rig.Run(files) == WM_UPD_ALL_LOADED);
+    CHECK(rig.Downloaded("setup.exe") == first);
+    CHECK(rig.Downloaded("sub/data.bin") == binary);
+    bool exists = false;
+    CHECK(rig.Downloaded("empty.txt", &exists).empty());
+    CHECK(exists);
+    CHECK(rig.Downloaded("readme.txt") == second);
+    CHECK_FALSE(FileExists(rig.temp.path() + "_update/_files/skip.dat"));
+    CHECK_FALSE(FileExists(rig.temp.path() + "_update/_files/unselected.txt"));
+
+    // Five action-0 entries (the unselected one counts, as the window's found-files text does).
+    CHECK(rig.owner.Logs() == std::vector<std::string>{
+                                  "загрузка 5 файлов (размер 23 KB)", "загружен setup.exe (10 KB)",
+                                  "загружен sub/data.bin (9 KB)", "загружен empty.txt (0 B)",
+                                  "загружен readme.txt (4 KB)", "всего загружено 4 файлов (23 KB)"});
+    const Received* range = rig.owner.Last(WM_UPD_FILES_RANGE);
+    REQUIRE(range);
+    CHECK(range->lParam == 5);
+    std::vector<WPARAM> positions;
+    for (const Received& r : rig.owner.received) {
+        if (r.message == WM_UPD_FILES_POS) positions.push_back(r.wParam);
+        CHECK(r.fromOtherThread);  // every report comes from the worker's thread
+    }
+    CHECK(positions == std::vector<WPARAM>{1, 2, 3, 4});
+    std::vector<UINT> kinds = rig.owner.Kinds(false);
+    const std::vector<UINT> expected{WM_UPD_GET_PARAM, WM_UPD_GET_PARAM, WM_UPD_GET_PARAM, WM_UPD_FILES_RANGE,
+                                     WM_UPD_LOG,       WM_UPD_STATUS,    WM_UPD_LOG,       WM_UPD_FILES_POS,
+                                     WM_UPD_STATUS,    WM_UPD_LOG,       WM_UPD_FILES_POS, WM_UPD_STATUS,
+                                     WM_UPD_LOG,       WM_UPD_FILES_POS, WM_UPD_STATUS,    WM_UPD_LOG,
+                                     WM_UPD_FILES_POS, WM_UPD_STATUS,    WM_UPD_LOG,       WM_UPD_ALL_LOADED};
+    CHECK(kinds == expected);
+    // Per file: FILE_RANGE with the list's size, FILE_POS 0, then one FILE_POS per chunk of 4096.
+    std::vector<std::pair<UINT, long long>> fileProgress;
+    for (const Received& r : rig.owner.received) {
+        if (r.message == WM_UPD_FILE_RANGE) fileProgress.emplace_back(r.message, r.lParam);
+        if (r.message == WM_UPD_FILE_POS) fileProgress.emplace_back(r.message, static_cast<long long>(r.wParam));
+    }
+    CHECK(fileProgress.front() == std::pair<UINT, long long>{WM_UPD_FILE_RANGE, 10000});
+    CHECK(fileProgress[1] == std::pair<UINT, long long>{WM_UPD_FILE_POS, 0});
+    CHECK(rig.owner.Statuses().front() == "загрузка setup.exe");
+    CHECK(rig.owner.Statuses().back() == "всего загружено 4 файлов (23 KB)");
+    CHECK(rig.worker.IsFinished());
+    CHECK(rig.worker.Stop(false) == 0);
+    CHECK(rig.worker.Stop(false) == CWorkerThread::kNoThread);
+}
+
+TEST_CASE("download results: missing URLs, error answers, cut-off bodies, folders, no files") {
+    struct Case {
+        const char* name;
+        std::vector<UpdateFileEntry> files;
+        UINT final;
+        WPARAM result;
+        std::vector<std::string> logs;  // after the announcement
+    };
+    const std::string body = Pattern(6000, 9);
+    Case cases[] = {
+        {"first missing, second downloaded", {Entry("gone.txt", "", 6000), Entry("ok.txt", "", 6000)}, WM_UPD_ALL_LOADED, 0,
+         {"ОШИБКА Файл не найден gone.txt", "загружен ok.txt (6 KB)", "всего загружено 1 файлов (6 KB)"}},
+        {"first downloaded, second missing", {Entry("ok.txt", "", 6000), Entry("gone.txt", "", 6000)}, WM_UPD_WORKER_DONE, 2,
+         {"загружен ok.txt (6 KB)", "ОШИБКА Файл не найден gone.txt", "всего загружено 1 файлов (6 KB)"}},
+        {"an error answer ends the loop", {Entry("error.txt", "", 6000), Entry("ok.txt", "", 6000)}, WM_UPD_WORKER_DONE, 4,
+         {"ОШИБКА Невозможна загрузка файла error.txt", "всего загружено 0 файлов (0 B)"}},
+        {"a cut-off body", {Entry("cut.bin", "", 6000)}, WM_UPD_WORKER_DONE, 4,
+         {"ОШИБКА Невозможна загрузка файла cut.bin", "всего загружено 0 файлов (0 B)"}},
+        {"two folder levels that do not exist", {Entry("deep.txt", "a/b/", 6000)}, WM_UPD_WORKER_DONE, 4,
+         {"ОШИБКА Невозможна загрузка файла a/b/deep.txt", "всего загружено 0 файлов (0 B)"}},
+        {"no entry with action 0", {Entry("skip.dat", "", 10, 2)}, WM_UPD_WORKER_DONE, 4, {"всего загружено 0 файлов (0 B)"}},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.name);
+        Rig rig;
+        rig.Serve("ok.txt", Route{200, body});
+        rig.Serve("error.txt", Route{500, "<html><body>Server error</body></html>"});
+        rig.Serve("cut.bin", Route{200, body, Route::CutOff, 2500});
+        rig.Serve("a/b/deep.txt", Route{200, body});
+        // gone.txt cannot be opened: its canonical URL does not fit into 1024 characters.
+        UpdateFileList files = c.files;
+        for (UpdateFileEntry& entry : files) {
+            if (entry.name == "gone.txt") entry.url = std::string(1100, 'x').c_str();
+        }
+        UINT final = rig.Run(files);
+        CHECK(final == c.final);
+        if (final == WM_UPD_WORKER_DONE) CHECK(rig.owner.Last(WM_UPD_WORKER_DONE)->wParam == c.result);
+        std::vector<std::string> logs = rig.owner.Logs();
+        REQUIRE(!logs.empty());
+        logs.erase(logs.begin());
+        CHECK(logs == c.logs);
+        CHECK(rig.owner.Count(WM_UPD_ALL_LOADED) + rig.owner.Count(WM_UPD_WORKER_DONE) == 1);
+        bool exists = true;
+        rig.Downloaded("error.txt", &exists);
+        CHECK_FALSE(exists);
+        rig.Downloaded("cut.bin", &exists);
+        CHECK_FALSE(exists);
+    }
+}
+
+TEST_CASE("the connection check: no connection, an unreachable list") {
+    SUBCASE("the system reports no connection") {
+        UpdateServer server;
+        RecordingWindow owner;
+        owner.params[kParamUrl] = server.FolderUrl("upd");
+        CDownloadThread worker(&Disconnected);
+        worker.SetOwnerWindow(owner.handle());
+        worker.SetFileList({Entry("a.txt", "", 1)});
+        REQUIRE(worker.Start());
+        REQUIRE(owner.PumpUntilDone(10000) == WM_UPD_WORKER_DONE);
+        CHECK(owner.Last(WM_UPD_WORKER_DONE)->wParam == 1);
+        CHECK(owner.Logs() == std::vector<std::string>{"ERROR InternetConnectFailure"});
+        CHECK(server.Requests().empty());
+    }
+    SUBCASE("the list URL cannot be opened") {
+        RecordingWindow owner;
+        owner.params[kParamUrl] = "http://127.0.0.1:1/upd/";
+        CDownloadThread worker(&Connected);
+        worker.SetOwnerWindow(owner.handle());
+        REQUIRE(worker.Start());
+        REQUIRE(owner.PumpUntilDone(10000) == WM_UPD_WORKER_DONE);
+        CHECK(owner.Last(WM_UPD_WORKER_DONE)->wParam == 2);
+        CHECK(owner.Logs() == std::vector<std::string>{"ERROR NoConnect"});
+    }
+}
+
+TEST_CASE("a server that stalls inside a file: the download asks for the rest and completes") {
+    Rig rig;
+    const std::string body = Pattern(20000, 4);
+    rig.Serve("slow.bin", Route{200, body, Route::Stall, 8192});
+    rig.worker.SetFileList({Entry("slow.bin", "", 20000)});
+    REQUIRE(rig.worker.Start());
+    REQUIRE(rig.WaitForStall());
+    REQUIRE(rig.owner.PumpUntilDone(20000) == WM_UPD_ALL_LOADED);
+    CHECK(rig.Downloaded("slow.bin") == body);
+    const std::vector<std::string> requests = rig.server.Requests();
+    CHECK(requests.size() == 3);  // the list, the file, and the file's rest
+    rig.server.ReleaseStalls();
+}
+
+TEST_CASE("cancel once during a stalled download: the worker ends with 8, the partial file stays") {
+    Rig rig;
+    const std::string body = Pattern(20000, 5);
+    rig.Serve("stall.bin", Route{200, body, Route::Stall, 8192});
+    rig.worker.SetFileList({Entry("stall.bin", "", 20000), Entry("next.bin", "", 10)});
+    REQUIRE(rig.worker.Start());
+    REQUIRE(rig.WaitForStall());
+    rig.owner.PumpFor(100);
+    rig.worker.Cancel();
+    REQUIRE(rig.owner.PumpUntilDone(10000) == WM_UPD_WORKER_DONE);
+    CHECK(rig.owner.Last(WM_UPD_WORKER_DONE)->wParam == UpdateCancelled);
+    CHECK(rig.worker.IsFinished());
+    bool exists = false;
+    const std::string partial = rig.Downloaded("stall.bin", &exists);
+    CHECK(exists);
+    CHECK(partial == body.substr(0, partial.size()));
+    CHECK(partial.size() < body.size());
+    // The cancel exits log nothing: the announcement is the only line.
+    CHECK(rig.owner.Logs().size() == 1);
+    CHECK(rig.owner.Count(WM_UPD_ALL_LOADED) == 0);
+    rig.server.ReleaseStalls();
+}
+
+TEST_CASE("cancel twice: the worker is stopped at once, reported with 0, and sends nothing more") {
+    Rig rig;
+    const std::string body = Pattern(20000, 6);
+    rig.Serve("stall.bin", Route{200, body, Route::Stall, 8192});
+    rig.worker.SetFileList({Entry("stall.bin", "", 20000)});
+    REQUIRE(rig.worker.Start());
+    REQUIRE(rig.WaitForStall());
+    rig.owner.PumpFor(100);
+    const ULONGLONG start = ::GetTickCount64();
+    rig.worker.Cancel();
+    rig.worker.Cancel();
+    const ULONGLONG took = ::GetTickCount64() - start;
+    CHECK(took < 3000);
+    CHECK_FALSE(rig.worker.HasThread());
+    // The second press reported the end itself, from this thread.
+    const Received* done = rig.owner.Last(WM_UPD_WORKER_DONE);
+    REQUIRE(done);
+    CHECK(done->wParam == 0);
+    CHECK_FALSE(done->fromOtherThread);
+    const size_t count = rig.owner.received.size();
+    rig.server.ReleaseStalls();
+    rig.owner.PumpFor(1500);
+    CHECK(rig.owner.received.size() == count);
+}
+
+TEST_CASE("a forced stop while the worker reports and while it waits for a silent server") {
+    SUBCASE("StopAndNotify at once after the start") {
+        Rig rig;
+        rig.Serve("stall.bin", Route{200, Pattern(20000, 7), Route::Stall, 100});
+        rig.worker.SetFileList({Entry("stall.bin", "", 20000)});
+        REQUIRE(rig.worker.Start());
+        const DWORD exitCode = rig.worker.StopAndNotify(true);
+        CHECK((exitCode == CWorkerThread::kStoppedExitCode || exitCode == 0));
+        const size_t count = rig.owner.received.size();
+        REQUIRE(count >= 1);
+        CHECK(rig.owner.received.back().message == WM_UPD_WORKER_DONE);
+        CHECK(rig.owner.received.back().wParam == 0);
+        rig.server.ReleaseStalls();
+        rig.owner.PumpFor(1000);
+        CHECK(rig.owner.received.size() == count);
+    }
+    SUBCASE("a polite stop of a stalled worker ends it after the wait") {
+        Rig rig;
+        rig.Serve("stall.bin", Route{200, Pattern(20000, 8), Route::Stall, 4096});
+        rig.worker.SetFileList({Entry("stall.bin", "", 20000)});
+        REQUIRE(rig.worker.Start());
+        REQUIRE(rig.WaitForStall());
+        const ULONGLONG start = ::GetTickCount64();
+        CHECK(rig.worker.Stop(false) == CWorkerThread::kStoppedExitCode);
+        CHECK(::GetTickCount64() - start < 3000);
+        const size_t count = rig.owner.received.size();
+        rig.server.ReleaseStalls();
+        rig.owner.PumpFor(1000);
+        CHECK(rig.owner.received.size() == count);
+        CHECK(rig.owner.Count(WM_UPD_WORKER_DONE) == 0);
+        // The worker can run again afterwards.
+        rig.Serve("stall.bin", Route{200, "again"});
+        rig.worker.SetFileList({Entry("stall.bin", "", 5)});
+        REQUIRE(rig.worker.Start());
+        REQUIRE(rig.owner.PumpUntilDone(10000) == WM_UPD_ALL_LOADED);
+        CHECK(rig.Downloaded("stall.bin") == "again");
+    }
+}
+
+TEST_CASE("the thread wrapper: no thread, a second start") {
+    RecordingWindow owner;
+    CDownloadThread worker(&Disconnected);
+    CHECK(worker.Stop(true) == CWorkerThread::kNoThread);
+    CHECK(worker.StopAndNotify(true) == CWorkerThread::kNoThread);
+    CHECK(owner.received.empty());  // no owner window yet: nothing sent
+    worker.SetOwnerWindow(owner.handle());
+    REQUIRE(worker.Start());
+    CHECK_FALSE(worker.Start());
+    owner.PumpUntilDone(10000);
+    CHECK(worker.Stop(false) == 0);
+}

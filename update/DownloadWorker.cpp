@@ -1,0 +1,481 @@
+// The download worker (see DownloadWorker.h).
+#include "update/DownloadWorker.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include "update/portable/FormatText.h"
+#include "update/portable/SizeText.h"
+#include "update/portable/UpdateListRules.h"
+
+namespace {
+
+constexpr DWORD kOpenUrlFlags =
+    INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NEED_FILE;
+static_assert(kOpenUrlFlags == 0x80000C10);
+constexpr DWORD kCanonicalCapacity = 1024;
+constexpr DWORD kChunkSize = 4096;
+constexpr DWORD kPoliteWaitMilliseconds = 250;  // ten times 25 ms
+
+bool IsTimeout(DWORD error) { return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT; }
+
+// The HTTP status of an open URL, or 0 when it has none (another protocol).
+DWORD HttpStatus(HINTERNET request) {
+    DWORD status = 0;
+    DWORD length = sizeof status;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
+        return 0;
+    }
+    return status;
+}
+
+// The announced body length of an HTTP answer, or -1 when none was sent.
+long long ContentLength(HINTERNET request) {
+    char text[32] = {};
+    DWORD length = sizeof text;
+    if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) return -1;
+    char* end = nullptr;
+    long long value = std::strtoll(text, &end, 10);
+    return end != text && value >= 0 ? value : -1;
+}
+
+// Waits for `thread` to end, handling the messages that other threads send to this one meanwhile
+// (a worker inside SendMessage to a window of this thread finishes its call). INFINITE waits
+// until the thread has ended.
+bool WaitHandlingSentMessages(HANDLE thread, DWORD milliseconds) {
+    const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+    for (;;) {
+        DWORD remaining = INFINITE;
+        if (milliseconds != INFINITE) {
+            ULONGLONG now = ::GetTickCount64();
+            if (now >= deadline) return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+            remaining = static_cast<DWORD>(deadline - now);
+        }
+        DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, remaining, QS_SENDMESSAGE);
+        if (woke == WAIT_OBJECT_0) return true;
+        if (woke == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the sent ones
+            continue;
+        }
+        if (woke == WAIT_FAILED) return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+    }
+}
+
+}  // namespace
+
+// --- CWorkerThread ------------------------------------------------------------------------------
+
+CWorkerThread::~CWorkerThread() {
+    // A subclass stops its thread in its own destructor (RequestStop is its virtual); this only
+    // releases a thread that has ended.
+    if (m_thread) {
+        ::WaitForSingleObject(m_thread.get(), INFINITE);
+        m_thread.reset();
+    }
+}
+
+DWORD WINAPI CWorkerThread::ThreadBody(void* self) { return static_cast<CWorkerThread*>(self)->Run(); }
+
+bool CWorkerThread::Start() {
+    if (m_thread) return false;
+    m_thread.reset(::CreateThread(nullptr, 0, &CWorkerThread::ThreadBody, this, 0, &m_threadId));
+    return static_cast<bool>(m_thread);
+}
+
+DWORD CWorkerThread::Stop(bool force) {
+    if (!m_thread) return kNoThread;
+    if (m_threadId == ::GetCurrentThreadId()) return kNoThread;  // a worker cannot wait for itself
+    bool ended = !force && WaitHandlingSentMessages(m_thread.get(), kPoliteWaitMilliseconds);
+    if (!ended) {
+        RequestStop();
+        WaitHandlingSentMessages(m_thread.get(), INFINITE);
+    }
+    DWORD exitCode = kNoThread;
+    ::GetExitCodeThread(m_thread.get(), &exitCode);
+    m_thread.reset();
+    return exitCode;
+}
+
+// --- InternetHandleSet --------------------------------------------------------------------------
+
+bool InternetHandleSet::Add(HINTERNET handle) {
+    if (!handle) return false;
+    kit::Lock lock(m_lock);
+    if (!m_closed) {
+        for (HINTERNET& slot : m_handles) {
+            if (!slot) {
+                slot = handle;
+                return true;
+            }
+        }
+    }
+    ::InternetCloseHandle(handle);
+    return false;
+}
+
+void InternetHandleSet::Close(HINTERNET handle) {
+    if (!handle) return;
+    kit::Lock lock(m_lock);
+    for (HINTERNET& slot : m_handles) {
+        if (slot == handle) {
+            slot = nullptr;
+            ::InternetCloseHandle(handle);
+            return;
+        }
+    }
+}
+
+void InternetHandleSet::CloseAll() {
+    kit::Lock lock(m_lock);
+    m_closed = true;
+    for (HINTERNET& slot : m_handles) {
+        if (slot) ::InternetCloseHandle(std::exchange(slot, nullptr));
+    }
+}
+
+void InternetHandleSet::Reopen() {
+    kit::Lock lock(m_lock);
+    m_closed = false;
+}
+
+// --- DownloadSource -----------------------------------------------------------------------------
+
+DownloadSource::DownloadSource(InternetHandleSet* set, HINTERNET connection, HINTERNET request, std::string object,
+                               DWORD flags)
+    : m_set(set), m_connection(connection), m_request(request), m_object(std::move(object)), m_flags(flags) {}
+
+DownloadSource::DownloadSource(DownloadSource&& other) noexcept
+    : m_set(other.m_set),
+      m_connection(std::exchange(other.m_connection, nullptr)),
+      m_request(std::exchange(other.m_request, nullptr)),
+      m_object(std::move(other.m_object)),
+      m_flags(other.m_flags) {}
+
+DownloadSource& DownloadSource::operator=(DownloadSource&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_set = other.m_set;
+        m_connection = std::exchange(other.m_connection, nullptr);
+        m_request = std::exchange(other.m_request, nullptr);
+        m_object = std::move(other.m_object);
+        m_flags = other.m_flags;
+    }
+    return *this;
+}
+
+void DownloadSource::ReplaceRequest(HINTERNET request) {
+    if (m_set) m_set->Close(m_request);
+    m_request = request;
+}
+
+void DownloadSource::Close() {
+    if (!m_set) return;
+    m_set->Close(std::exchange(m_request, nullptr));
+    m_set->Close(std::exchange(m_connection, nullptr));
+}
+
+// --- CUpdateDownloader --------------------------------------------------------------------------
+
+CUpdateDownloader::CUpdateDownloader(ConnectedStateFn connectedState)
+    : m_session(::InternetOpenA(kUpdateAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)),
+      m_connectedState(connectedState) {}
+
+CUpdateDownloader::~CUpdateDownloader() = default;
+
+void CUpdateDownloader::Stop() {
+    m_stop.store(1);
+    m_handles.CloseAll();
+}
+
+void CUpdateDownloader::ResetStop() {
+    m_stop.store(0);
+    m_handles.Reopen();
+}
+
+LRESULT CUpdateDownloader::Send(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (IsStopped()) return 0;
+    return ::SendMessageA(m_target, message, wParam, lParam);
+}
+
+kit::String CUpdateDownloader::GetParam(const char* name) {
+    kit::String key(name);
+    kit::String value;
+    Send(WM_UPD_GET_PARAM, UpdPointerParam(&key), UpdPointerLParam(&value));
+    return value;
+}
+
+void CUpdateDownloader::Log(const char* text) {
+    kit::String line(text);
+    Send(WM_UPD_LOG, UpdPointerParam(&line), 0);
+}
+
+int CUpdateDownloader::CountNewFiles() const { return ::CountNewFiles(m_files); }
+
+double CUpdateDownloader::GetNewFilesSize() const { return ::GetNewFilesSize(m_files); }
+
+UpdateResult CUpdateDownloader::CheckConnection() {
+    m_cancel.store(0);
+    kit::String url = GetParam(kParamUrl);
+    m_tempFolder = GetParam(kParamTempPath);
+    DWORD flags = 0;
+    if (!m_session || !m_connectedState(&flags, 0)) {
+        Log("ERROR InternetConnectFailure");
+        return UpdateNoConnection;
+    }
+    kit::String listUrl = url + UpdateList::kServerFile;
+    DownloadSource source = OpenUrl(listUrl);
+    if (!source) {
+        Log("ERROR NoConnect");
+        return UpdateUrlNotOpened;
+    }
+    return UpdateDone;
+}
+
+// HTTP and HTTPS go through a connection of our own so that its time-outs hold (Wine's WinInet
+// ignores them on the session and has none by default); a request that stays unanswered is sent
+// again while the worker is neither cancelled nor stopped, up to the stall limit. Other schemes
+// are opened as they are.
+DownloadSource CUpdateDownloader::OpenUrl(kit::String& url) {
+    char canonical[kCanonicalCapacity];
+    DWORD length = kCanonicalCapacity;
+    // A URL whose canonical form does not fit counts as one that cannot be opened.
+    if (!::InternetCanonicalizeUrlA(url, canonical, &length, ICU_BROWSER_MODE)) return {};
+    url = canonical;
+    if (!m_session || IsStopped()) return {};
+
+    char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
+    char user[256] = {}, password[256] = {};
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUserName = user;
+    parts.dwUserNameLength = sizeof user;
+    parts.lpszPassword = password;
+    parts.dwPasswordLength = sizeof password;
+    parts.dwUrlPathLength = 1;  // pointers into `canonical`
+    parts.dwExtraInfoLength = 1;
+    if (!::InternetCrackUrlA(canonical, 0, 0, &parts)) return {};
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+        HINTERNET handle = ::InternetOpenUrlA(m_session.get(), canonical, nullptr, 0, kOpenUrlFlags, 0);
+        if (!m_handles.Add(handle)) return {};
+        return DownloadSource(&m_handles, nullptr, handle);
+    }
+    std::string object;
+    if (parts.lpszUrlPath) object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    if (parts.lpszExtraInfo) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (object.empty()) object = "/";
+
+    HINTERNET connection = ::InternetConnectA(m_session.get(), host, parts.nPort, *user ? user : nullptr,
+                                              *password ? password : nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    if (!m_handles.Add(connection)) return {};
+    DWORD timeout = kPollMilliseconds;
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+        ::InternetSetOptionA(connection, option, &timeout, sizeof timeout);
+
+    DWORD flags = kOpenUrlFlags;
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+    DWORD stalled = 0;
+    HINTERNET request = SendRequest(connection, object, flags, nullptr, &stalled);
+    if (!request) {
+        m_handles.Close(connection);
+        return {};
+    }
+    return DownloadSource(&m_handles, connection, request, object, flags);
+}
+
+HINTERNET CUpdateDownloader::SendRequest(HINTERNET connection, const std::string& object, DWORD flags,
+                                         const char* headers, DWORD* stalled) {
+    static const char* kAccept[] = {"*/*", nullptr};
+    for (;;) {
+        HINTERNET request = ::HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, kAccept, flags, 0);
+        if (!m_handles.Add(request)) return nullptr;
+        if (::HttpSendRequestA(request, headers, headers ? static_cast<DWORD>(-1) : 0, nullptr, 0)) return request;
+        const DWORD error = ::GetLastError();
+        m_handles.Close(request);
+        if (!IsTimeout(error) || Halted() || *stalled >= kStallLimitMilliseconds) return nullptr;
+        *stalled += kPollMilliseconds;
+    }
+}
+
+bool CUpdateDownloader::ResumeFrom(DownloadSource& source, long long offset, DWORD* stalled) {
+    if (!source.connection()) return false;
+    char headers[64];
+    // (msvcrt's printf knows no %lld: the offset of a file below 4 GB as unsigned long)
+    const unsigned long from = static_cast<unsigned long>(offset);
+    std::snprintf(headers, sizeof headers, "Range: bytes=%lu-\r\n", from);
+    HINTERNET request = SendRequest(source.connection(), source.object(), source.flags(), headers, stalled);
+    if (!request) return false;
+    source.ReplaceRequest(request);
+    char range[128] = {};
+    DWORD length = sizeof range;
+    char expected[48];
+    std::snprintf(expected, sizeof expected, "bytes %lu-", from);
+    return HttpStatus(request) == 206 &&
+           ::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_RANGE, range, &length, nullptr) &&
+           std::strncmp(range, expected, std::strlen(expected)) == 0;
+}
+
+bool CUpdateDownloader::DownloadToFile(DownloadSource& source, const char* path, int* size, const char* name) {
+    if (Halted()) return false;
+    Send(WM_UPD_FILE_RANGE, 0, static_cast<LPARAM>(*size));
+    kit::UniqueFile file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    Send(WM_UPD_FILE_POS, 0, 0);
+    kit::String status = FormatText("загрузка %s", name);
+    Send(WM_UPD_STATUS, UpdPointerParam(&status), 0);
+
+    auto fail = [&]() {
+        file.reset();
+        ::DeleteFileA(path);
+        return false;
+    };
+    // An HTTP answer is judged by its status: an error page is not the file, whatever its bytes.
+    // Only an answer without a status (another protocol) falls back to the "404" test per chunk.
+    const DWORD httpStatus = HttpStatus(source.get());
+    if (httpStatus != 0 && (httpStatus < 200 || httpStatus > 299)) return fail();
+    const bool chunkTest = httpStatus == 0;
+    const long long expected = httpStatus != 0 ? ContentLength(source.get()) : -1;
+
+    char chunk[kChunkSize];
+    long long received = 0;
+    DWORD stalled = 0;
+    for (;;) {
+        DWORD read = 0;
+        bool ok = ::InternetReadFile(source.get(), chunk, kChunkSize, &read) != FALSE;
+        const DWORD error = ok ? 0 : ::GetLastError();
+        if (IsStopped()) return false;  // the partial file stays, closed
+        if (!ok && IsTimeout(error) && !IsCancelled() && stalled < kStallLimitMilliseconds) {
+            stalled += kPollMilliseconds;
+            if (ResumeFrom(source, received, &stalled)) continue;
+            if (IsStopped()) return false;
+        }
+        if (chunkTest && ok && ChunkReadsAsNotFound(chunk, read)) return fail();
+        if (!ok) {
+            if (IsCancelled()) return false;  // a cancelled read: the partial file stays
+            return fail();
+        }
+        if (read > 0) stalled = 0;
+        if (read == 0) {
+            // A body that ends before its announced length was cut off: it is not the file.
+            if (expected >= 0 && received < expected) return fail();
+            file.reset();
+            *size = static_cast<int>(received);
+            return true;
+        }
+        received += read;
+        DWORD written = 0;
+        ::WriteFile(file.get(), chunk, read, &written, nullptr);
+        Send(WM_UPD_FILE_POS, static_cast<WPARAM>(received), 0);
+        if (Halted()) return false;     // the file stays, partly written
+        if (written < read) return false;  // the file is closed and stays
+    }
+}
+
+UpdateResult CUpdateDownloader::DownloadAll(const kit::String& baseUrl, const UpdateFileList& list) {
+    if (Halted()) return UpdateCancelled;
+    m_files = list;
+    const size_t count = m_files.size();
+
+    kit::String announce = FormatText("загрузка %i файлов (размер %s)", CountNewFiles(), FormatSize(GetNewFilesSize()).c_str());
+    Send(WM_UPD_FILES_RANGE, 0, static_cast<LPARAM>(CountNewFiles()));
+    Log(announce);
+
+    kit::String folder = m_tempFolder + UpdateList::kUpdateFolder + UpdateList::kFilesFolder;
+    DeleteFolderTree(folder);
+    ::CreateDirectoryA(folder, nullptr);
+
+    int done = 0;
+    std::uint32_t total = 0;
+    UpdateResult result = UpdateNotDownloaded;
+    for (size_t i = 0; i < count; ++i) {
+        const UpdateFileEntry entry = m_files[i];
+        if (!entry.selected || entry.action != 0) continue;
+        const kit::String shown = entry.localpath + entry.name;
+        kit::String url = baseUrl + entry.url;
+        DownloadSource source = OpenUrl(url);
+        if (IsStopped()) return UpdateCancelled;
+        if (!source) {
+            result = UpdateUrlNotOpened;
+            Log(FormatText("ОШИБКА Файл не найден %s", shown.c_str()));
+            continue;
+        }
+        ::CreateDirectoryA(folder + entry.localpath, nullptr);
+        int size = entry.filesize;
+        const bool ok = DownloadToFile(source, folder + entry.localpath + entry.name, &size, entry.name);
+        source.Close();
+        if (Halted()) return UpdateCancelled;
+        if (!ok) {
+            Log(FormatText("ОШИБКА Невозможна загрузка файла %s", shown.c_str()));
+            result = UpdateNotDownloaded;
+            break;
+        }
+        Log(FormatText("загружен %s (%s)", shown.c_str(), FormatSize(size).c_str()));
+        ++done;
+        total += static_cast<std::uint32_t>(size);
+        result = UpdateDone;
+        Send(WM_UPD_FILES_POS, static_cast<WPARAM>(done), 0);
+    }
+    kit::String summary = FormatText("всего загружено %i файлов (%s)", done, FormatSize(total).c_str());
+    Send(WM_UPD_STATUS, UpdPointerParam(&summary), 0);
+    Log(summary);
+    return result;
+}
+
+// --- CDownloadThread ----------------------------------------------------------------------------
+
+CDownloadThread::CDownloadThread(CUpdateDownloader::ConnectedStateFn connectedState) : m_downloader(connectedState) {}
+
+CDownloadThread::~CDownloadThread() { CWorkerThread::Stop(false); }
+
+bool CDownloadThread::Start() {
+    if (HasThread()) return false;
+    m_downloader.ResetStop();  // a new run after a stop
+    return CWorkerThread::Start();
+}
+
+void CDownloadThread::SetFileList(const UpdateFileList& list) { m_files = list; }
+
+DWORD CDownloadThread::StopAndNotify(bool force) {
+    DWORD exitCode = CWorkerThread::Stop(force);
+    if (m_owner) ::SendMessageA(m_owner, WM_UPD_WORKER_DONE, 0, 0);
+    return exitCode;
+}
+
+void CDownloadThread::Cancel() {
+    if (!m_downloader.IsCancelled()) {
+        m_downloader.SetCancelled();
+        return;
+    }
+    CWorkerThread::Stop(true);
+    if (m_owner) ::SendMessageA(m_owner, WM_UPD_WORKER_DONE, 0, 0);
+}
+
+DWORD CDownloadThread::Run() {
+    m_finished.store(0);
+    m_downloader.SetTargetWindow(m_owner);
+    UpdateResult result = UpdateDone;
+    try {
+        result = m_downloader.CheckConnection();
+        if (result == UpdateDone) {
+            kit::String baseUrl = m_downloader.GetParam(kParamUrl);
+            result = m_downloader.DownloadAll(baseUrl, m_files);
+        }
+    } catch (...) {
+        m_finished.store(1);
+        m_downloader.Send(WM_UPD_WORKER_DONE, 0, 0);
+        return m_downloader.IsStopped() ? kStoppedExitCode : 0;
+    }
+    m_finished.store(1);
+    if (m_downloader.IsStopped()) return kStoppedExitCode;
+    if (result == UpdateDone) {
+        m_downloader.Send(WM_UPD_ALL_LOADED, 0, 0);
+    } else {
+        m_downloader.Send(WM_UPD_WORKER_DONE, static_cast<WPARAM>(result), 0);
+    }
+    return 0;
+}
