@@ -18,4 +18,11 @@ enum BraskoMessage : UINT {
     WM_BRASKO_SEGMENT_ON_DONE = 0x6D5C,  // from Brasko: the segment is active
 };
 
+// The states of a WM_BRASKO_STATE reply after which the world is switched off; what each state
+// stands for is Brasko's own, and every other state asks for nothing.
+enum BraskoState : WPARAM {
+    BraskoStateWorldOffDue = 0,
+    BraskoStateWorldOffDueToo = 2,
+};
+
 }  // namespace brasko

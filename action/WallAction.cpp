@@ -61,7 +61,7 @@ LRESULT CWallAction::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CWallAction::OnStateReply(WPARAM state, LPARAM) {
-    if (state == 0 || state == 2) {
+    if (state == BraskoStateWorldOffDue || state == BraskoStateWorldOffDueToo) {
         SwitchWorldOff();
         ::Sleep(kStatePauseMs);  // also when nothing was posted
     }

@@ -45,8 +45,10 @@ void RunSteps(ActionRig& rig, int action, const std::vector<Step>& steps) {
         const DWORD elapsed = ::GetTickCount() - start;
         CHECK(rig.receivedSince(records) == ExpectedCommands(step.commands, rig.actionWindow()));
         CHECK(LogText(LinesSince(rig, lines)) == LogText(step.lines));
+        // The pause alone takes a second: a step without it must take less than that, however
+        // loaded the machine is; the lower bound proves the pause.
         if (step.pause == Pause::Second) CHECK(elapsed >= 900);
-        else CHECK(elapsed < 700);
+        else CHECK(elapsed < 1000);
     }
     CHECK(rig.decoysUntouched());
 }
@@ -169,7 +171,7 @@ TEST_CASE("without Brasko nothing is posted and nothing but limit lines is logge
     for (int action : {1, 2, 3}) rig.Run(0, action);
     rig.Run(4, 2, kText);
     rig.Settle();
-    CHECK(::GetTickCount() - start < 700);
+    CHECK(::GetTickCount() - start < 1000);  // less than one pause: none happened
     CHECK(LogText(rig.host.logLines()) == LogText({std::string(kLimitLines[3]) + kText}));
 
     rig.brasko = std::make_unique<braskostub::BraskoProgram>(BraskoStandInExe());
