@@ -173,8 +173,7 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
                    {"path", box.program},
                    {"exec", ""},
                    {"execafter", box.root + "\\tools\\recorder.exe record " + box.root + "\\after.txt Then RUN"}});
-    bool pendingPresent = false;
-    const std::vector<std::string> pendingBefore = PendingRenames(&pendingPresent);
+    const PendingRenamesGuard pending;
     const Tree before = Snapshot(box.root);
 
     FakeHost host(box.program + "\\host.exe");
@@ -231,11 +230,9 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     CHECK(Differences(expected, after) == "");
     CHECK(LogTexts(box.LogFile()) == std::vector<std::string>{kCopyDone, kDone});
 
-    bool pendingNow = false;
-    const std::vector<std::string> pending = PendingRenames(&pendingNow);
-    RestorePendingRenames(pendingBefore, pendingPresent);
-    std::vector<std::string> added(pending.begin() + std::min(pending.size(), pendingBefore.size()), pending.end());
-    CHECK(added == std::vector<std::string>{"\\??\\" + box.files + "\\locked.dll", "!\\??\\" + box.program + "\\locked.dll"});
+    // Source, then the destination marked "!" for a replacement of the existing file.
+    CHECK(pending.Added() ==
+          std::vector<std::string>{"\\??\\" + box.files + "\\locked.dll", "!\\??\\" + box.program + "\\locked.dll"});
 }
 
 namespace {

@@ -330,18 +330,24 @@ std::vector<std::string> PendingRenames(bool* present) {
     return entries;
 }
 
-void RestorePendingRenames(const std::vector<std::string>& entries, bool present) {
+PendingRenamesGuard::~PendingRenamesGuard() {
     UniqueKey key;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return;
-    if (!present) {
+    if (!m_present) {
         ::RegDeleteValueA(key.get(), kPendingValue);
         return;
     }
     std::string data;
-    for (const std::string& entry : entries) data += entry + '\0';
+    for (const std::string& entry : m_entries) data += entry + '\0';
     data += '\0';
     ::RegSetValueExA(key.get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
                      static_cast<DWORD>(data.size()));
+}
+
+std::vector<std::string> PendingRenamesGuard::Added() const {
+    const std::vector<std::string> now = PendingRenames();
+    if (now.size() < m_entries.size()) return now;
+    return std::vector<std::string>(now.begin() + static_cast<std::ptrdiff_t>(m_entries.size()), now.end());
 }
 
 }  // namespace updatertest

@@ -106,8 +106,23 @@ private:
     kit::UniqueHandle m_process;
 };
 
-// The system's replacements for the next restart (source, destination) as its registry keeps them.
+// The system's replacements for the next restart (source, destination, ...) as its registry keeps
+// them.
 std::vector<std::string> PendingRenames(bool* present = nullptr);
-void RestorePendingRenames(const std::vector<std::string>& entries, bool present);
+
+// Puts the list of replacements back as it was at construction, whatever the test did meanwhile.
+class PendingRenamesGuard {
+public:
+    PendingRenamesGuard() : m_entries(PendingRenames(&m_present)) {}
+    ~PendingRenamesGuard();
+    PendingRenamesGuard(const PendingRenamesGuard&) = delete;
+    PendingRenamesGuard& operator=(const PendingRenamesGuard&) = delete;
+    // The entries added since the construction.
+    std::vector<std::string> Added() const;
+
+private:
+    std::vector<std::string> m_entries;
+    bool m_present = false;
+};
 
 }  // namespace updatertest
