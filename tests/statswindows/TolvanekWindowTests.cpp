@@ -286,6 +286,30 @@ TEST_CASE("timer 1 hides the window after hideDelaySeconds; a right click hides 
         rig.Show(2, 60);
         CHECK(::IsWindowVisible(window));
     }
+    SUBCASE("a left click and a second show each start the countdown again, and neither moves the window") {
+        WindowRig rig(TolvanekDll());
+        rig.Show(1, 2);
+        const HWND window = rig.Window(1);
+        REQUIRE(window != nullptr);
+        RECT before{};
+        ::GetWindowRect(window, &before);
+        ::Sleep(1300);
+        // The click drags the window until the button comes up: the release waits in the queue.
+        ::PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(30, 30));
+        DWORD_PTR ignored = 0;
+        CHECK(::SendMessageTimeoutA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(30, 30), SMTO_NORMAL, 5000,
+                                    &ignored) != 0);
+        ::Sleep(1300);
+        CHECK(::IsWindowVisible(window));
+        rig.Show(1, 2);
+        ::Sleep(1300);
+        CHECK(::IsWindowVisible(window));
+        CHECK(WaitVisible(window, false, 3000));
+        RECT after{};
+        ::GetWindowRect(window, &after);
+        CHECK(after.left == before.left);
+        CHECK(after.top == before.top);
+    }
     SUBCASE("a right click") {
         WindowRig rig(TolvanekDll());
         rig.Show(1, 60);
