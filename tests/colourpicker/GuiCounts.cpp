@@ -54,9 +54,9 @@ int GdiObjectCount() {
     return used;
 }
 
-int ThreadWindowCount() {
+int ThreadWindowCount(DWORD thread) {
     int count = 0;
-    ::EnumThreadWindows(::GetCurrentThreadId(), &CountTopLevel, reinterpret_cast<LPARAM>(&count));
+    ::EnumThreadWindows(thread, &CountTopLevel, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 

@@ -10,8 +10,8 @@ namespace guitest {
 // The process's GDI objects: GetGuiResources where the system counts them; Wine answers 0 there,
 // so then the used entries of the process's GDI handle table (named in the PEB) are counted.
 int GdiObjectCount();
-// The windows of this thread: top-level ones with all their descendants.
-int ThreadWindowCount();
+// The windows of a thread (this one by default): top-level ones with all their descendants.
+int ThreadWindowCount(DWORD thread = ::GetCurrentThreadId());
 
 // Runs the thread's message loop until the queue stays empty.
 void Pump(int rounds = 5);

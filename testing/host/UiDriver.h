@@ -1,0 +1,33 @@
+// Driving another thread's menus and dialogs the way a user would, by their ids: wait for the
+// menu or dialog the thread opens, choose a menu command by its id (the keys that reach it), press
+// a dialog's buttons by posting their commands. For tests of plug-in windows that run on the
+// stand-in host's user-interface thread.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace hoststub {
+
+// The first visible top-level window of `thread` for which `match` is true, waited for up to
+// `timeoutMs`; null when none came.
+HWND WaitForThreadWindow(DWORD thread, const std::function<bool(HWND)>& match, DWORD timeoutMs = 5000);
+HWND WaitForPopupMenu(DWORD thread, DWORD timeoutMs = 5000);
+HWND WaitForDialog(DWORD thread, const std::string& title, DWORD timeoutMs = 5000);
+HWND WaitForWindowClass(DWORD thread, const std::string& className, DWORD timeoutMs = 5000);
+bool WaitUntilGone(HWND window, DWORD timeoutMs = 5000);
+
+std::string ClassNameOf(HWND window);
+std::string WindowText(HWND window);
+
+// The menu that an open popup menu window shows.
+HMENU MenuOfWindow(HWND menuWindow);
+// Chooses the command `id` of the open popup menu: a Down key per selectable item up to it, then
+// Enter. False when the menu has no such command.
+bool ChooseMenuCommand(HWND menuWindow, UINT id);
+
+// Posts a dialog button's click command to its dialog.
+void PressDialogButton(HWND dialog, int id);
+
+}  // namespace hoststub
