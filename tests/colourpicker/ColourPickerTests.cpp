@@ -197,7 +197,7 @@ TEST_CASE("the picker makes its button owner-drawn and sizes it to the arrow, cr
     Rig rig;
     CColourPicker taken;
     const HWND button = ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 100, 12, 20, 40,
-                                          rig.parent.handle(), reinterpret_cast<HMENU>(kDialogButtonId), nullptr, nullptr);
+                                          rig.parent.handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(kDialogButtonId)), nullptr, nullptr);
     REQUIRE(taken.Attach(rig.parent.handle(), kDialogButtonId));
 
     struct Case {
@@ -386,7 +386,7 @@ TEST_CASE("notification sequences: hover, pick from the grid, Escape, a click ou
     SUBCASE("the notifications carry the id of the button that sent them") {
         Rig rig;
         ::CreateWindowExA(0, "BUTTON", "", WS_CHILD | WS_VISIBLE, 100, 10, 40, 20, rig.parent.handle(),
-                          reinterpret_cast<HMENU>(kDialogButtonId), nullptr, nullptr);
+                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(kDialogButtonId)), nullptr, nullptr);
         CColourPicker second;
         REQUIRE(second.Attach(rig.parent.handle(), kDialogButtonId));
         second.SetColour(kRed);

@@ -395,6 +395,42 @@ TEST_CASE("AUTOHIDE is on only for the text 1: then the window hides after the d
     }
 }
 
+// A left click on the window: the system drags it until the button comes up, so the release
+// waits in the queue before the click is sent.
+void ClickWindow(HWND window) {
+    ::PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(20, 10));
+    DWORD_PTR ignored = 0;
+    CHECK(::SendMessageTimeoutA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 10), SMTO_NORMAL, 5000, &ignored) !=
+          0);
+}
+
+TEST_CASE("a left click starts the hide countdown again, but only with auto-hide on") {
+    SUBCASE("auto-hide off: a click starts no timer") {
+        OnlyRig rig;
+        rig.Show(1, 0);
+        const HWND window = rig.Window();
+        REQUIRE(window != nullptr);
+        ClickWindow(window);
+        rig.host.PumpFor(300);
+        rig.host.DrainPosted();
+        CHECK(::IsWindowVisible(window));
+    }
+    SUBCASE("auto-hide on: the countdown starts again at the click") {
+        OnlyRig rig;
+        rig.SetIni("AUTOHIDE", "1");
+        rig.Show(1, 2);
+        const HWND window = rig.Window();
+        REQUIRE(window != nullptr);
+        ::Sleep(1300);
+        ClickWindow(window);
+        ::Sleep(1300);
+        CHECK(::IsWindowVisible(window));
+        const DWORD start = ::GetTickCount();
+        while (::IsWindowVisible(window) && ::GetTickCount() - start < 3000) ::Sleep(20);
+        CHECK_FALSE(::IsWindowVisible(window));
+    }
+}
+
 TEST_CASE("the label shows the value in the colours of COLORTEXT and COLORBG, read from the screen") {
     struct Case {
         const char* text;
