@@ -55,9 +55,9 @@ TEST_CASE("the tree copy joins only plain names below the program folder") {
         {"..\\up.dll", false}, {"../up.dll", false}, {"sub\\x.dll", false}, {"C:x.dll", false},
         {"C:", false}, {"file.txt:stream", false},
     };
-    for (const auto& [name, safe] : rows) {
-        CAPTURE(name);
-        CHECK(updater::IsSafeEntryName(name) == safe);
+    for (const auto& row : rows) {
+        CAPTURE(row.first);
+        CHECK(updater::IsSafeEntryName(row.first) == row.second);
     }
 }
 
