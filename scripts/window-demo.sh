@@ -36,6 +36,10 @@ for dll in "$build"/plugins/*.dll; do
 done
 WINE_TEST_DISPLAY_FILE="$demo/xvfb/display" "$demo/run.sh" "$build/testing/windowdemo.exe" \
   "$build/provider/ravo.dll" "$shots" $plugins
+if [ -f "$build/plugins/ostrel_only.dll" ]; then
+  WINE_TEST_DISPLAY_FILE="$demo/xvfb/display" "$demo/run.sh" "$build/testing/settingsdemo.exe" \
+    "$build/provider/ravo.dll" "$shots" "$build/plugins/ostrel_only.dll"
+fi
 echo
 echo "Screenshots of the statistics windows are in $shots:"
 ls -1 "$shots"
