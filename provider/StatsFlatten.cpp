@@ -24,53 +24,61 @@ constexpr int kMaxArrayDepth = 32;
 constexpr std::size_t kKeyCharsPerBodyChar = 8;
 constexpr std::size_t kKeyCharsBase = 64 * 1024;
 // A prefix of fewer characters is not joined in front of a key.
-constexpr std::size_t kMinJoinedPrefix = 2;
+constexpr int kMinJoinedPrefix = 2;
 // Codes, ranges and directions of fewer characters select nothing.
-constexpr std::size_t kMinSelector = 2;
+constexpr int kMinSelector = 2;
 
 std::string_view View(const JsonValue& string) { return {string.GetString(), string.GetStringLength()}; }
 
-// Room for any number a value is printed as (the largest double has 309 integer digits), and for
-// a 32-bit selector.
-using NumberBuffer = char[400];
-using SelectorBuffer = char[16];
+kit::String Text(std::string_view text) { return kit::String(text); }
 
-template <class Number, std::size_t Size>
-std::string_view Decimal(Number number, char (&buffer)[Size]) {
-    const auto end = std::to_chars(buffer, buffer + Size, number).ptr;
-    return {buffer, static_cast<std::size_t>(end - buffer)};
+template <class Number>
+kit::String Decimal(Number number) {
+    char buffer[24];
+    const auto end = std::to_chars(buffer, buffer + sizeof buffer, number).ptr;
+    return Text({buffer, static_cast<std::size_t>(end - buffer)});
 }
 
 // "%.2f" without the C runtime's printf or locale: the same correctly rounded digits, '.' always.
-std::string_view FixedTwo(double number, NumberBuffer& buffer) {
+kit::String FixedTwo(double number) {
+    char buffer[400];  // the largest double has 309 integer digits
     const auto end = std::to_chars(buffer, buffer + sizeof buffer, number, std::chars_format::fixed, 2).ptr;
-    return {buffer, static_cast<std::size_t>(end - buffer)};
+    return Text({buffer, static_cast<std::size_t>(end - buffer)});
 }
 
 // A scalar member's text in the list: integers in millions (each division truncating toward
 // zero, the whole 64-bit quotient printed), reals with two decimals, booleans as 0 or 1.
-std::string_view ScalarText(const JsonValue& value, NumberBuffer& buffer) {
-    if (value.IsString()) return View(value);
+kit::String ScalarText(const JsonValue& value) {
+    if (value.IsString()) return Text(View(value));
     if (value.IsBool()) return value.GetBool() ? "1" : "0";
-    if (value.IsInt64()) return Decimal(value.GetInt64() / 1000 / 1000, buffer);
-    if (value.IsUint64()) return Decimal(value.GetUint64() / 1000 / 1000, buffer);
-    return FixedTwo(value.GetDouble(), buffer);
+    if (value.IsInt64()) return Decimal(value.GetInt64() / 1000 / 1000);
+    if (value.IsUint64()) return Decimal(value.GetUint64() / 1000 / 1000);
+    return FixedTwo(value.GetDouble());
 }
 
 bool IsScalar(const JsonValue& value) { return value.IsString() || value.IsNumber() || value.IsBool(); }
 
-// The text of the first member called `name` that is an integer (its low 32 bits) or a string.
-std::string_view SelectorText(const JsonValue& object, std::string_view name, SelectorBuffer& buffer) {
-    if (!object.IsObject()) return {};
-    for (auto member = object.MemberBegin(); member != object.MemberEnd(); ++member) {
-        if (View(member->name) != name) continue;
-        const JsonValue& value = member->value;
-        if (value.IsString()) return View(value);
-        if (value.IsInt64())
-            return Decimal(static_cast<std::int32_t>(static_cast<std::uint64_t>(value.GetInt64())), buffer);
-        if (value.IsUint64()) return Decimal(static_cast<std::int32_t>(value.GetUint64()), buffer);
-    }
-    return {};
+// Builds the concatenation of `parts` into `key` when the budget allows it.
+bool BuildKey(FlattenBudget& budget, kit::String& key, std::initializer_list<std::string_view> parts) {
+    std::size_t length = 0;
+    for (std::string_view part : parts) length += part.size();
+    if (!budget.Spend(length)) return false;
+    key.Empty();
+    for (std::string_view part : parts) key.Append(part.data(), static_cast<int>(part.size()));
+    return true;
+}
+
+// K joined to the prefix P: K alone under a short prefix, else P + "_" + K (K given in parts).
+bool JoinKey(FlattenBudget& budget, kit::String& key, const kit::String& prefix,
+             std::initializer_list<std::string_view> parts) {
+    if (prefix.GetLength() < kMinJoinedPrefix) return BuildKey(budget, key, parts);
+    std::size_t length = static_cast<std::size_t>(prefix.GetLength()) + 1;
+    for (std::string_view part : parts) length += part.size();
+    if (!budget.Spend(length)) return false;
+    key = prefix;
+    key += '_';
+    for (std::string_view part : parts) key.Append(part.data(), static_cast<int>(part.size()));
+    return true;
 }
 
 std::string_view DirectionClass(std::string_view direction) {
@@ -78,155 +86,6 @@ std::string_view DirectionClass(std::string_view direction) {
         if (direction.find(name) != std::string_view::npos) return name;
     }
     return "AllEx";
-}
-
-int Length(std::string_view text) { return static_cast<int>(text.size()); }
-
-// AddPair for texts: the pair appended as the list's own two strings, each made once at its final
-// length.
-void AddTextPair(host::StatsValueList& list, std::string_view key, std::string_view value, int minLength,
-                 std::string_view defaultText) {
-    const std::string_view stored = Length(value) > minLength ? value : defaultText;
-    list.keys.AddText(key.data(), Length(key));
-    list.values.AddText(stored.data(), Length(stored));
-}
-
-// The walk over one answer. Every key is built in one buffer: the prefix of the object being
-// walked is key[from, to), the buffer ends at `to`, and a callee appends behind it and cuts the
-// buffer back when it returns. Keys are measured against the budget before they are built. Without
-// a list the walk still spends the budget, as the list operations then add nothing.
-class Walk {
-public:
-    Walk(host::StatsValueList* list, FlattenBudget& budget) : m_list(list), m_budget(budget) {}
-
-    void Object(const JsonValue& object, std::string_view prefix) { Object(object, 0, Start(prefix)); }
-    void Scalars(const JsonValue& object, std::string_view prefix) { Scalars(object, 0, Start(prefix)); }
-    void Array(const JsonValue& array, std::string_view name, std::string_view prefix) {
-        Array(array, name, 0, Start(prefix));
-    }
-    void Element(const JsonValue& element, std::string_view name, std::string_view prefix) {
-        Element(element, name, 0, Start(prefix));
-    }
-
-private:
-    std::size_t Start(std::string_view prefix) {
-        m_key.assign(prefix);
-        return m_key.size();
-    }
-
-    void Object(const JsonValue& object, std::size_t from, std::size_t to) {
-        if (!object.IsObject()) return;
-        const bool longPrefix = to - from >= kMinJoinedPrefix;
-        for (auto member = object.MemberBegin(); member != object.MemberEnd(); ++member) {
-            const JsonValue& value = member->value;
-            if (value.IsString() || value.IsNumber()) {
-                // The first scalar adds all of the object's scalars and ends its walk.
-                Scalars(object, longPrefix ? from : to, to);
-                return;
-            }
-            if (value.IsObject()) {
-                std::size_t start;
-                if (Join(from, to, {View(member->name)}, start)) Scalars(value, start, m_key.size());
-                m_key.resize(to);
-            } else if (value.IsArray()) {
-                Array(value, View(member->name), from, to);
-            }
-        }
-    }
-
-    // Every scalar member as prefix + "_" + its name, the prefix being key[from, to).
-    void Scalars(const JsonValue& object, std::size_t from, std::size_t to) {
-        if (!object.IsObject()) return;
-        NumberBuffer number;
-        for (auto member = object.MemberBegin(); member != object.MemberEnd(); ++member) {
-            if (!IsScalar(member->value)) continue;
-            const std::string_view name = View(member->name);
-            if (!m_budget.Spend(to - from + 1 + name.size())) continue;
-            m_key.resize(to);
-            m_key += '_';
-            m_key.append(name);
-            if (m_list)
-                AddTextPair(*m_list, std::string_view(m_key).substr(from), ScalarText(member->value, number), 0,
-                            provider::kNoValue);
-        }
-        m_key.resize(to);
-    }
-
-    void Array(const JsonValue& array, std::string_view name, std::size_t from, std::size_t to) {
-        if (m_budget.depthLeft <= 0) return;
-        --m_budget.depthLeft;
-        for (auto element = array.Begin(); element != array.End(); ++element) {
-            if (element->IsObject()) Element(*element, name, from, to);
-        }
-        ++m_budget.depthLeft;
-    }
-
-    // One object of an array: selected by its "code", or a traffic range whose rows (the array in
-    // the element's second member) are walked by direction class.
-    void Element(const JsonValue& element, std::string_view name, std::size_t from, std::size_t to) {
-        SelectorBuffer codeText;
-        std::string_view code = SelectorText(element, "code", codeText);
-        if (code.empty()) {
-            code = SelectorText(element, "range", codeText);
-            if (code.size() >= kMinSelector) {
-                const std::string_view range = code;
-                code = {};
-                if (element.MemberCount() < 2) return;
-                const JsonValue& rows = (element.MemberBegin() + 1)->value;
-                if (!rows.IsArray()) return;
-                SelectorBuffer directionText;
-                for (auto row = rows.Begin(); row != rows.End(); ++row) {
-                    if (!row->IsObject()) continue;
-                    const std::string_view direction = SelectorText(*row, "direction", directionText);
-                    if (direction.size() < kMinSelector) continue;
-                    std::size_t start;
-                    if (Join(from, to, {name, "_", range, "_rows_", DirectionClass(direction)}, start))
-                        Object(*row, start, m_key.size());
-                    m_key.resize(to);
-                }
-            }
-        }
-        if (code.size() >= kMinSelector) {
-            std::size_t start;
-            if (Join(from, to, {name, "_", code}, start)) Object(element, start, m_key.size());
-            m_key.resize(to);
-        }
-    }
-
-    // K (given in parts) joined to the prefix key[from, to): K alone under a short prefix, else
-    // prefix + "_" + K. The joined key is key[start, end of buffer) when the budget allows it.
-    bool Join(std::size_t from, std::size_t to, std::initializer_list<std::string_view> parts, std::size_t& start) {
-        const bool longPrefix = to - from >= kMinJoinedPrefix;
-        std::size_t length = longPrefix ? to - from + 1 : 0;
-        for (std::string_view part : parts) length += part.size();
-        if (!m_budget.Spend(length)) return false;
-        start = longPrefix ? from : to;
-        if (longPrefix) m_key += '_';
-        for (std::string_view part : parts) m_key.append(part);
-        return true;
-    }
-
-    host::StatsValueList* m_list;
-    FlattenBudget& m_budget;
-    std::string m_key;
-};
-
-// The first value stored under `rawKey`, scanning the keys from the start; null when none.
-const kit::String* FirstValue(const host::StatsValueList& list, std::string_view rawKey) {
-    const int count = list.keys.GetSize();
-    for (int i = 0; i < count; ++i) {
-        if (list.keys[i].view() == rawKey) return &list.values[i];
-    }
-    return nullptr;
-}
-
-// MapKey for a key of the table: the found value's block is shared, the output key made once.
-void MapTableKey(host::StatsValueList& list, std::string_view rawKey, std::string_view outputKey, int minLength) {
-    const kit::String* value = FirstValue(list, rawKey);
-    if (!value) return;
-    list.keys.AddText(outputKey.data(), Length(outputKey));
-    if (value->GetLength() > minLength) list.values.Add(*value);  // Add copies before it grows
-    else list.values.AddText(provider::kNoValue, Length(provider::kNoValue));
 }
 
 }  // namespace
@@ -248,39 +107,104 @@ bool FlattenBudget::Spend(std::size_t chars) {
 void CStatsSession::AddPair(const kit::String& key, const kit::String& value, int minLength,
                             const kit::String& defaultText) {
     if (!valueList) return;
-    // An empty default stores the empty text. Add copies before it grows, so that `value` may be
-    // an element of the list itself.
+    kit::String stored;
+    if (!defaultText.IsEmpty()) stored = defaultText;
+    if (value.GetLength() > minLength) stored = value;
     valueList->keys.Add(key);
-    valueList->values.Add(value.GetLength() > minLength ? value : defaultText);
+    valueList->values.Add(stored);
 }
 
 void CStatsSession::MapKey(const kit::String& rawKey, const kit::String& outputKey, int minLength) {
     if (!valueList) return;
-    const kit::String* value = FirstValue(*valueList, rawKey.view());
-    if (value) AddPair(outputKey, *value, minLength, provider::kNoValue);
+    const int count = valueList->keys.GetSize();
+    for (int i = 0; i < count; ++i) {
+        if (valueList->keys[i] == rawKey) {
+            const kit::String value = valueList->values[i];  // AddPair grows the array it lives in
+            AddPair(outputKey, value, minLength, provider::kNoValue);
+            return;
+        }
+    }
 }
 
 kit::String CStatsSession::GetValueByKey(const JsonValue& object, const char* name) {
-    SelectorBuffer buffer;
-    return kit::String(SelectorText(object, name, buffer));
+    if (!object.IsObject()) return kit::String();
+    const std::string_view wanted(name);
+    for (auto member = object.MemberBegin(); member != object.MemberEnd(); ++member) {
+        if (View(member->name) != wanted) continue;
+        const JsonValue& value = member->value;
+        if (value.IsString()) return Text(View(value));
+        if (value.IsInt64()) return Decimal(static_cast<std::int32_t>(static_cast<std::uint64_t>(value.GetInt64())));
+        if (value.IsUint64()) return Decimal(static_cast<std::int32_t>(value.GetUint64()));
+    }
+    return kit::String();
 }
 
 void CStatsSession::AddScalars(const JsonValue& object, const kit::String& prefix, FlattenBudget& budget) {
-    Walk(valueList ? &*valueList : nullptr, budget).Scalars(object, prefix.view());
+    if (!object.IsObject()) return;
+    kit::String key;
+    for (auto member = object.MemberBegin(); member != object.MemberEnd(); ++member) {
+        if (!IsScalar(member->value)) continue;
+        if (!BuildKey(budget, key, {prefix.view(), "_", View(member->name)})) continue;
+        AddPair(key, ScalarText(member->value), 0, provider::kNoValue);
+    }
 }
 
 void CStatsSession::FlattenObject(const JsonValue& object, const kit::String& prefix, FlattenBudget& budget) {
-    Walk(valueList ? &*valueList : nullptr, budget).Object(object, prefix.view());
+    if (!object.IsObject()) return;
+    for (auto member = object.MemberBegin(); member != object.MemberEnd(); ++member) {
+        const JsonValue& value = member->value;
+        if (value.IsString() || value.IsNumber()) {
+            // The first scalar adds all of the object's scalars and ends its walk.
+            AddScalars(object, prefix.GetLength() >= kMinJoinedPrefix ? prefix : kit::String(), budget);
+            return;
+        }
+        if (value.IsObject()) {
+            kit::String key;
+            if (JoinKey(budget, key, prefix, {View(member->name)})) AddScalars(value, key, budget);
+        } else if (value.IsArray()) {
+            FlattenArray(value, View(member->name), prefix, budget);
+        }
+    }
 }
 
 void CStatsSession::FlattenArray(const JsonValue& array, std::string_view name, const kit::String& prefix,
                                  FlattenBudget& budget) {
-    Walk(valueList ? &*valueList : nullptr, budget).Array(array, name, prefix.view());
+    if (budget.depthLeft <= 0) return;
+    --budget.depthLeft;
+    for (auto element = array.Begin(); element != array.End(); ++element) {
+        if (element->IsObject()) FlattenElement(*element, name, prefix, budget);
+    }
+    ++budget.depthLeft;
 }
 
+// One object of an array: selected by its "code", or a traffic range whose rows (the array in
+// the element's second member) are walked by direction class.
 void CStatsSession::FlattenElement(const JsonValue& element, std::string_view name, const kit::String& prefix,
                                    FlattenBudget& budget) {
-    Walk(valueList ? &*valueList : nullptr, budget).Element(element, name, prefix.view());
+    kit::String code = GetValueByKey(element, "code");
+    if (code.IsEmpty()) {
+        code = GetValueByKey(element, "range");
+        if (code.GetLength() >= kMinSelector) {
+            const kit::String range = code;
+            code.Empty();
+            if (element.MemberCount() < 2) return;
+            const JsonValue& rows = (element.MemberBegin() + 1)->value;
+            if (!rows.IsArray()) return;
+            kit::String key;
+            for (auto row = rows.Begin(); row != rows.End(); ++row) {
+                if (!row->IsObject()) continue;
+                const kit::String direction = GetValueByKey(*row, "direction");
+                if (direction.GetLength() < kMinSelector) continue;
+                if (!JoinKey(budget, key, prefix, {name, "_", range.view(), "_rows_", DirectionClass(direction.view())}))
+                    continue;
+                FlattenObject(*row, key, budget);
+            }
+        }
+    }
+    if (code.GetLength() >= kMinSelector) {
+        kit::String key;
+        if (JoinKey(budget, key, prefix, {name, "_", code.view()})) FlattenObject(element, key, budget);
+    }
 }
 
 int CStatsSession::ParseStats(const kit::String& body) {
@@ -291,19 +215,14 @@ int CStatsSession::ParseStats(const kit::String& body) {
     // (RapidJSON's full-precision number path misbehaves on a zero with a large exponent; the
     // default path is exact for the short decimals the service sends.)
     document.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseStopWhenDoneFlag>(text.data(), text.size());
-    if (!valueList) return provider::StateStatsGathered;
     if (!document.HasParseError() && document.IsObject()) {
         FlattenBudget budget = FlattenBudget::ForBody(static_cast<std::size_t>(body.GetLength()));
-        Walk(&*valueList, budget).Object(document, {});
+        FlattenObject(document, kit::String(), budget);
     }
     for (std::size_t i = 0; i < provider::kOutputKeyCount; ++i) {
         const provider::OutputKey& row = provider::kOutputKeys[i];
-        if (row.rawKey) {
-            MapTableKey(*valueList, row.rawKey, row.key, row.minLength);
-        } else {
-            const std::string_view caption = row.caption;
-            AddTextPair(*valueList, row.key, caption, row.minLength, provider::kNoValue);
-        }
+        if (row.rawKey) MapKey(row.rawKey, row.key, row.minLength);
+        else AddPair(row.key, row.caption, row.minLength, provider::kNoValue);
     }
     return provider::StateStatsGathered;
 }
