@@ -119,17 +119,58 @@ def write_bmp(c, path):
     assert size == 51112, size
 
 
-write_preview = skinart.write_preview
+# What the previews show on the panel: the template's captions and sample values, in the
+# colours of each style (label rectangles in dialog units, alignment L, C or R).
+CAPTIONS = [
+    ("SatEx трафик", 11, 25), ("SatEx трафик за лимитом", 11, 34), ("UkrEx трафик", 11, 46),
+    ("UkrEx трафик за лимитом", 11, 54), ("Весь трафик", 11, 68), ("Весь трафик за лимитом", 11, 77),
+    ("Сальдо", 11, 91), ("Сальдо online", 11, 100),
+]
+VALUES = [("812.4", 25), ("0", 34), ("2 930.7", 46), ("0", 54), ("3 743.1", 68), ("0", 77),
+          ("125.40", 91), ("118.25", 100)]
+PREVIEW_FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf"
+
+
+def write_preview(canvas, path, key, backdrop, colours):
+    """The skin with sample texts as the window shows them; the skin alone where the font is missing."""
+    import os
+
+    from PIL import Image, ImageDraw, ImageFont
+
+    img = Image.new("RGB", (W, H))
+    img.putdata([backdrop if col == key else col for row in canvas.px for col in row])
+    if os.path.exists(PREVIEW_FONT):
+        draw = ImageDraw.Draw(img)
+        font = ImageFont.truetype(PREVIEW_FONT, 11)
+
+        def text(t, x, y, w, align, colour):
+            left, width = dlu_x(x), dlu_x(x + w) - dlu_x(x)
+            size = draw.textlength(t, font=font)
+            at = left if align == "L" else left + width - size if align == "R" else left + (width - size) / 2
+            draw.text((at, dlu_y(y)), t, font=font, fill=colour)
+
+        text("10.12.2026 12:00", 43, 1, 126, "C", colours["title"])
+        text("итоги по трафику", 45, 9, 123, "C", colours["title"])
+        for caption, x, y in CAPTIONS:
+            text(caption, x, y, 88, "L", rgb(0x3D3D3D))
+        for value, y in VALUES:
+            text(value, 106, y, 38, "R", rgb(0x515151))
+        # One alert on: the user's limit of the domestic traffic.
+        draw.rectangle((dlu_x(148), dlu_y(46), dlu_x(177) - 1, dlu_y(54) - 1), fill=colours["alert_back"])
+        text("2 500", 148, 46, 29, "C", colours["alert_text"])
+    img.save(path, "JPEG", quality=92)
 
 
 def main():
     out = sys.argv[1]
-    skins = [(yellow(), "tolvanek-yellow.bmp", "tolvanek.jpg", (0xF9, 0xF9, 0xFA)),
-             (macos(), "tolvanek-macos.bmp", "tolvanek2.jpg", (255, 255, 255))]
-    for canvas, bmp, jpg, key in skins:
+    yellow_colours = {"title": rgb(0x828282), "alert_text": rgb(0xEDDF00), "alert_back": rgb(0xF73148)}
+    mac_colours = {"title": rgb(0xE3EAD9), "alert_text": rgb(0xFAFAFA), "alert_back": rgb(0x3CABF4)}
+    skins = [(yellow(), "tolvanek-yellow.bmp", "tolvanek.jpg", (0xF9, 0xF9, 0xFA), yellow_colours),
+             (macos(), "tolvanek-macos.bmp", "tolvanek2.jpg", (255, 255, 255), mac_colours)]
+    for canvas, bmp, jpg, key, colours in skins:
         write_bmp(canvas, f"{out}/{bmp}")
         if len(sys.argv) > 2 and sys.argv[2] == "previews":
-            write_preview(canvas, f"{out}/{jpg}", key, (0x3A, 0x6E, 0xA5))
+            write_preview(canvas, f"{out}/{jpg}", key, (0x3A, 0x6E, 0xA5), colours)
 
 
 if __name__ == "__main__":
