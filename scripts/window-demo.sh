@@ -6,7 +6,8 @@
 # Wine ships no Windows fonts here, and its stand-in for the templates' "MS Shell Dlg" is wider
 # than the font Windows uses at 96 dpi, so labels would not sit where the skins expect them.
 # This prefix maps that font to one with the same average width (dialog units of 1.5 x 1.625
-# pixels, as on Windows); the test prefixes are left as they are.
+# pixels, as on Windows), and gives the skins' label fonts "Arial" and "Arial Black", which Wine
+# does not have here, the same narrow face; the test prefixes are left as they are.
 set -e
 build=$(cd "$1" && pwd)
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,6 +22,10 @@ Windows Registry Editor Version 5.00
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes]
 "MS Shell Dlg"="DejaVu Sans Condensed"
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Arial"="DejaVu Sans Condensed"
+"Arial Black"="DejaVu Sans Condensed"
 REG
 # The build's Wine wrapper with this demo's prefix and registry files.
 sed -e "s|^  export WINEPREFIX=\".*-x11\"|  export WINEPREFIX=\"$demo/wineprefix\"|" \
