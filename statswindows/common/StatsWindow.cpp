@@ -47,7 +47,8 @@ void StatsWindow::ShowStatsDataTray(const host::ShowStatsRequest& request) {
 }
 
 void StatsWindow::Unload() {
-    if (!handle()) return;
+    // A window the system has already taken (its thread ended first) has no place to save.
+    if (!handle() || !::IsWindow(handle())) return;
     if (m_placement.iniFile) SaveWindowPos();
     DestroyWindow();
 }
