@@ -1,0 +1,266 @@
+// pendrake.dll as a host loads and calls it: the export table and ordinals, the resources it
+// carries, the menu entry written into the host's strings, and the run procedures on the stand-in
+// host's user-interface thread with their message boxes (answered from this thread by button id),
+// the update window, the busy window, and a whole update through the real updater.
+#include <doctest/doctest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "testing/host/HostStrings.h"
+#include "testing/host/PluginModule.h"
+#include "testing/host/StandInHost.h"
+#include "testing/host/UpdateHostCalls.h"
+#include "tests/support/TestPaths.h"
+#include "tests/update_window/UpdateServer.h"
+#include "tests/update_window/WorkerRig.h"
+#include "update/UpdateEngine.h"
+#include "update/UpdateWindowIds.h"
+
+using namespace updatetest;
+using hoststub::DialogDriver;
+
+namespace {
+
+std::string PluginPath() { return testsupport::BuildFile("update/pendrake.dll"); }
+
+std::string ResourceBytes(HMODULE module, int id, const char* type) {
+    HRSRC found = ::FindResourceA(module, MAKEINTRESOURCEA(id), type);
+    if (!found) return {};
+    HGLOBAL loaded = ::LoadResource(module, found);
+    return std::string(static_cast<const char*>(::LockResource(loaded)), ::SizeofResource(module, found));
+}
+
+// A version text of exactly the 7 bytes that the quick check reads (a shorter first line would
+// bring its line break along and be no version).
+std::string SevenBytes(std::string version) {
+    while (version.size() < 7) version += '0';
+    return version;
+}
+
+// The version of a file of the prefix, and one that is newer.
+struct Versions {
+    std::string file = "C:\\windows\\system32\\kernel32.dll";
+    std::string installed = GetFileVersionText(file.c_str()).str();
+    std::string newer = SevenBytes(std::to_string(std::atoi(installed.c_str()) + 1) + ".0");
+};
+
+HWND FindDialog(DWORD thread, const std::string& title, DWORD timeoutMs) {
+    return DialogDriver::WaitForDialog(thread, title, timeoutMs);
+}
+
+// The stand-in host with pendrake.dll loaded on its user-interface thread, a local update folder
+// and a program folder; the plug-in's temporary folder is a folder of this test.
+struct HostRig {
+    std::string savedTmp = Variable("TMP"), savedTemp = Variable("TEMP");
+    hoststub::StandInHost host;
+    UpdateServer server;
+    TempFolder temp{"exports-temp"};
+    TempFolder program{"exports-program"};
+    Versions versions;
+    std::unique_ptr<hoststub::PluginModule> plugin;
+    hoststub::UpdateRequestTexts request;
+
+    HostRig() {
+        ::SetEnvironmentVariableA("TMP", temp.path().c_str());
+        ::SetEnvironmentVariableA("TEMP", temp.path().c_str());
+        host.RunOnUiThread([&] { plugin = std::make_unique<hoststub::PluginModule>(PluginPath()); });
+        request = {server.FolderUrl("upd"), program.path(), versions.file};
+        List(versions.newer);
+    }
+    ~HostRig() {
+        host.RunOnUiThread([&] { plugin.reset(); });  // the host unloads on its own thread
+        ::SetEnvironmentVariableA("TMP", savedTmp.c_str());
+        ::SetEnvironmentVariableA("TEMP", savedTemp.c_str());
+    }
+    static std::string Variable(const char* name) {
+        char value[MAX_PATH] = {};
+        ::GetEnvironmentVariableA(name, value, MAX_PATH);
+        return value;
+    }
+    void List(const std::string& version, const std::string& extra = "") {
+        server.Set("/upd/updlist.txt",
+                   Route{200, version + "\r\n[general]\r\ncountfiles=1\r\ntitle=Тест\r\n" + extra +
+                                  "[file1]\r\nname=new.bin\r\nversion=1.0.0.3\r\nlink=files/\r\nfilesize=5000\r\n"});
+    }
+    template <class Fn>
+    Fn* Export(const char* name) const {
+        return reinterpret_cast<Fn*>(reinterpret_cast<void*>(plugin->Find(name)));
+    }
+    void RunUpdate() { hoststub::CallRunProcedure(host, Export<host::exports::GetPluginRunProcUpdate>("GetPluginRunProcUpdate"), request); }
+    void RunUpdateCheck() {
+        hoststub::CallRunProcedure(host, Export<host::exports::GetPluginRunProcUpdateCheck>("GetPluginRunProcUpdateCheck"),
+                                   request);
+    }
+    int ListRequests() const {
+        int count = 0;
+        for (const std::string& path : server.Requests()) count += path == "/upd/updlist.txt";
+        return count;
+    }
+};
+
+}  // namespace
+
+TEST_CASE("the export table: ordinals 1 to 5, the decorated alias, no plug-in information") {
+    hoststub::PluginModule plugin(PluginPath());
+    std::vector<std::pair<unsigned, std::string>> exports;
+    for (const hoststub::ExportEntry& entry : plugin.Exports()) exports.emplace_back(entry.ordinal, entry.name);
+    CHECK(exports == std::vector<std::pair<unsigned, std::string>>{{1, "?PluginHandlerEx@@YAXIIJPAK@Z"},
+                                                                   {2, "GetPluginMenu"},
+                                                                   {3, "GetPluginRunProc"},
+                                                                   {4, "GetPluginRunProcUpdate"},
+                                                                   {5, "GetPluginRunProcUpdateCheck"}});
+    CHECK(plugin.ExportModuleName() == "pendrake.dll");
+    CHECK((plugin.FindOrdinal(1) == plugin.FindOrdinal(3)));
+    CHECK((plugin.FindOrdinal(2) == plugin.Find("GetPluginMenu")));
+    CHECK((plugin.Find("GetPluginInfo") == nullptr));
+}
+
+TEST_CASE("the resources: the updater byte for byte, the GIF, template 4015 in language 1033, the page") {
+    hoststub::PluginModule plugin(PluginPath());
+    HMODULE module = plugin.handle();
+    const std::string updater = ResourceBytes(module, kUpdaterResourceId, kFileResourceType);
+    CHECK(!updater.empty());
+    CHECK(updater == testsupport::ReadFile(testsupport::BuildFile("updater/updater.exe")));
+    const std::string gif = ResourceBytes(module, kGifResourceId, kFileResourceType);
+    REQUIRE(gif.size() > 13);
+    CHECK(gif.substr(0, 10) == std::string("GIF89a\x10\x00\x10\x00", 10));
+    CHECK(gif.back() == ';');
+    CHECK(::FindResourceExA(module, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(IDD_UPDATE),
+                            MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US)) != nullptr);
+    HRSRC page = ::FindResourceA(module, "DEFAULT", MAKEINTRESOURCEA(23));
+    REQUIRE(page);
+    CHECK(::SizeofResource(module, page) == 950);
+}
+
+TEST_CASE("the menu: one entry written into the host's own strings") {
+    hoststub::PluginModule plugin(PluginPath());
+    auto* menu = reinterpret_cast<host::exports::GetPluginMenu*>(reinterpret_cast<void*>(plugin.Find("GetPluginMenu")));
+    REQUIRE((menu != nullptr));
+    const long blocks = hoststub::TheHostStringManager().LiveBlocks();
+    const std::vector<hoststub::PluginMenuRow> rows = hoststub::WalkPluginMenu(menu);
+    REQUIRE(rows.size() == 1);
+    CHECK(rows[0].commandId == 35336);
+    CHECK(rows[0].flags == 8);
+    CHECK(rows[0].reserved == 0);
+    CHECK(rows[0].caption == "Проверить обновление программы");
+    CHECK(rows[0].hint == rows[0].caption);
+    CHECK(rows[0].caption.size() == 30);
+    CHECK(hoststub::TheHostStringManager().LiveBlocks() == blocks);  // every block went back to the host
+
+    // Past the entry: the cursor goes to 0 and the item stays as it was.
+    host::PluginMenuItem item;
+    std::memset(&item, 0xAB, sizeof item);
+    const host::PluginMenuItem before = item;
+    int cursor = 1;
+    menu(0, &item, &cursor);
+    CHECK(cursor == 0);
+    CHECK(std::memcmp(&item, &before, sizeof item) == 0);
+}
+
+TEST_CASE("run procedures: up to date with and without the box, a newer version declined and accepted") {
+    HostRig rig;
+    REQUIRE(!rig.versions.installed.empty());
+    const DWORD ui = rig.host.uiThreadId();
+
+    SUBCASE("up to date") {
+        rig.List(SevenBytes("1.0"));
+        {
+            DialogDriver box(ui, "Обновление", IDOK);
+            rig.RunUpdate();
+            CHECK(box.Answered());
+            CHECK(box.MessageText() == "Вы используете актуальную версию");
+        }
+        rig.RunUpdateCheck();  // returns without a box
+        CHECK(FindDialog(ui, "Обновление", 0) == nullptr);
+        CHECK(rig.ListRequests() == 2);
+    }
+    SUBCASE("newer: Cancel leaves no window, OK opens one, the next run replaces it") {
+        {
+            DialogDriver box(ui, "Обновление", IDCANCEL);
+            rig.RunUpdateCheck();
+            CHECK(box.Answered());
+            CHECK(box.MessageText() == "Обнаружен пакет обновления программы.\nЖелаете выполнить обновление сейчас?");
+        }
+        CHECK(FindDialog(ui, "Обновление Тест", 0) == nullptr);
+        CHECK(rig.ListRequests() == 1);
+        {
+            DialogDriver box(ui, "Обновление", IDOK);
+            rig.RunUpdate();
+            CHECK(box.Answered());
+        }
+        HWND first = FindDialog(ui, "Обновление Тест", 2000);
+        REQUIRE(first);
+        CHECK(DialogDriver::ItemText(first, IDC_UPDATE_STATUS) == "обнаружено 1 новых файлов (5 KB)");
+        CHECK(rig.ListRequests() == 4);  // the quick check, then the window's check (a test open, the fetch)
+        {
+            DialogDriver box(ui, "Обновление", IDOK);
+            auto* runProc = rig.Export<host::exports::GetPluginRunProc>("?PluginHandlerEx@@YAXIIJPAK@Z");
+            CHECK(hoststub::CallRunProc(rig.host, runProc, rig.request) == 0);
+            CHECK(box.Answered());
+        }
+        CHECK_FALSE(::IsWindow(first));
+        CHECK(FindDialog(ui, "Обновление Тест", 2000) != nullptr);
+    }
+}
+
+TEST_CASE("a run procedure while the window downloads returns at once, without a check") {
+    HostRig rig;
+    rig.server.Set("/upd/files/new.bin", Route{200, std::string(5000, 'x'), Route::Stall, 1000});
+    const DWORD ui = rig.host.uiThreadId();
+    {
+        DialogDriver box(ui, "Обновление", IDOK);
+        rig.RunUpdate();
+        CHECK(box.Answered());
+    }
+    HWND window = FindDialog(ui, "Обновление Тест", 2000);
+    REQUIRE(window);
+    DialogDriver::Click(window, IDC_UPDATE_BUTTON);
+    REQUIRE(rig.server.WaitForStall(10000));
+    const int checks = rig.ListRequests();
+    rig.RunUpdate();
+    rig.RunUpdateCheck();
+    CHECK(rig.ListRequests() == checks);
+    CHECK(FindDialog(ui, "Обновление", 0) == nullptr);
+    CHECK(::IsWindow(window));
+    // Cancel twice: the window is no longer busy, and the next run replaces it.
+    DialogDriver::Click(window, IDC_UPDATE_BUTTON);
+    DialogDriver::Click(window, IDC_UPDATE_BUTTON);
+    CHECK(DialogDriver::ItemText(window, IDC_UPDATE_STATUS) == "обновление не выполнено");
+    rig.server.ReleaseStalls();
+    {
+        DialogDriver box(ui, "Обновление", IDOK);
+        rig.RunUpdate();
+        CHECK(box.Answered());
+    }
+    CHECK_FALSE(::IsWindow(window));
+}
+
+TEST_CASE("a whole update as a user does it: the files reach the program folder through the updater") {
+    HostRig rig;
+    const std::string body = std::string(3000, 'a') + std::string(2000, 'b');
+    rig.server.Set("/upd/files/new.bin", Route{200, body});
+    rig.List(rig.versions.newer, "name=Nothing\r\nkillprocess=no-such-program-h17\r\n");
+    const DWORD ui = rig.host.uiThreadId();
+    {
+        DialogDriver box(ui, "Обновление", IDOK);
+        rig.RunUpdate();
+        CHECK(box.Answered());
+    }
+    HWND window = FindDialog(ui, "Обновление Тест", 2000);
+    REQUIRE(window);
+    DialogDriver handOver(ui, "pendrake", IDOK, 20000);
+    DialogDriver::Click(window, IDC_UPDATE_BUTTON);
+    CHECK(handOver.Answered());
+    CHECK(ReadWholeFile(rig.temp.path() + "_update/_files/new.bin") == body);
+    CHECK(ReadWholeFile(rig.temp.path() + "_update/updater.exe") ==
+          testsupport::ReadFile(testsupport::BuildFile("updater/updater.exe")));
+    // The updater copies the tree into the program folder once it runs.
+    const std::string installed = rig.program.path() + "new.bin";
+    for (int i = 0; i < 300 && ReadWholeFile(installed) != body; ++i) ::Sleep(100);
+    CHECK(ReadWholeFile(installed) == body);
+    CHECK_FALSE(::IsWindowVisible(window));
+}
