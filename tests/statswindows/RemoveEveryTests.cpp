@@ -1,15 +1,13 @@
 // The removal behind the balance labels, on its own: every occurrence goes, the bytes around it
 // stay, and in a double-byte code page a match never starts on a trail byte nor reads past a
 // lead byte at the end. DropCurrency is the same removal of "грн." in the process's code page.
+// Portable but for DropCurrency: the native build runs it under the sanitizers too.
 #include <doctest/doctest.h>
 
 #include <string>
 
 #include "statswindows/common/RemoveEvery.h"
 #include "statswindows/common/StatsWindow.h"
-#include "tests/support/TestPaths.h"
-
-using testsupport::HexBytes;
 
 namespace {
 
@@ -40,9 +38,9 @@ TEST_CASE("every occurrence is removed and the blanks around it stay, in a singl
         {std::string("a\0b ", 4) + kUnit, std::string("a\0b ", 4)},  // counted, not NUL-terminated
     };
     for (const Case& c : cases) {
-        CAPTURE(HexBytes(c.text));
-        CHECK(HexBytes(Removed(c.text, kUnit, nullptr)) == HexBytes(c.expected));
-        CHECK(HexBytes(Removed(c.text, kUnit, [](unsigned char) { return false; })) == HexBytes(c.expected));
+        CAPTURE(c.text);
+        CHECK(Removed(c.text, kUnit, nullptr) == c.expected);
+        CHECK(Removed(c.text, kUnit, [](unsigned char) { return false; }) == c.expected);
     }
     CHECK(Removed("abc", "", nullptr) == "abc");
 }
@@ -59,13 +57,14 @@ TEST_CASE("in a double-byte code page a match starts only where a character star
         {"5\x82", "5\x82"},                // a lead byte at the very end stands alone
     };
     for (const Case& c : cases) {
-        CAPTURE(HexBytes(c.text));
-        CHECK(HexBytes(Removed(c.text, kUnit, ShiftJisLead)) == HexBytes(c.expected));
+        CAPTURE(c.text);
+        CHECK(Removed(c.text, kUnit, ShiftJisLead) == c.expected);
     }
 }
 
+#ifdef _WIN32
 TEST_CASE("DropCurrency removes \"грн.\" as the host's code page writes it") {
-    const kit::String shown = stats::DropCurrency(kit::String("125.40 грн."));
-    CHECK(HexBytes(shown.c_str()) == HexBytes("125.40 "));
+    CHECK(std::string(stats::DropCurrency(kit::String("125.40 грн.")).c_str()) == "125.40 ");
     CHECK(std::string(stats::DropCurrency(kit::String("грн. грн.")).c_str()) == " ");
 }
+#endif
