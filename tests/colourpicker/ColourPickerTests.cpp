@@ -152,6 +152,7 @@ struct DialogPlayer {
     bool sawDialog = false;
     bool childVisible = false;
     CColourGridPopup* popupObject = nullptr;
+    HWND clickFirst = nullptr;  // a button clicked while the dialog is open
 };
 DialogPlayer g_player;
 
@@ -179,6 +180,7 @@ void CALLBACK PlayColourDialog(HWND, UINT, UINT_PTR id, DWORD) {
     ::KillTimer(nullptr, id);
     g_player.sawDialog = true;
     g_player.childVisible = g_player.popupObject->childWindowVisible;
+    if (g_player.clickFirst) ::SendMessageA(g_player.clickFirst, BM_CLICK, 0, 0);
     if (g_player.deactivateFirst) ::SendMessageA(g_player.popup, WM_ACTIVATEAPP, FALSE, 0);
     if (g_player.pressOk) {
         ::SetDlgItemInt(dialog, COLOR_RED, 0x12, FALSE);
@@ -330,6 +332,22 @@ TEST_CASE("notification sequences: hover, pick from the grid, Escape, a click ou
             rig.Key(VK_ESCAPE);
         }
     }
+    SUBCASE("the pointer left of or above the grid (the capture brings it) selects nothing") {
+        Rig rig;
+        rig.picker.defaultText = "";
+        rig.picker.SetColour(kTeal);
+        CColourGridPopup& popup = rig.Open();
+        for (POINT at : {POINT{-5, 30}, POINT{-25, 30}, POINT{-25, -30}, POINT{30, -5}, POINT{30, -40}}) {
+            CAPTURE(at.x);
+            CAPTURE(at.y);
+            ::SendMessageA(popup.handle(), WM_MOUSEMOVE, 0, MAKELPARAM(at.x, at.y));
+            CHECK(popup.currentSel == CColourGridPopup::kNoEntry);
+        }
+        rig.Hover(9);
+        CHECK(popup.currentSel == 9);
+        CHECK_NOTES(rig, N(WM_PICKER_DROPDOWN, kTeal), N(WM_PICKER_SELCHANGE, kPickerColours[9].colour));
+        rig.Key(VK_ESCAPE);
+    }
     SUBCASE("a release over a cell picks it") {
         Rig rig;
         rig.picker.SetColour(kTeal);
@@ -469,15 +487,18 @@ TEST_CASE("the colour dialog behind More Colours: OK gives its colour, Cancel en
     struct Case {
         bool pressOk;
         bool deactivateFirst;
-    } cases[] = {{false, false}, {true, false}, {true, true}};
+        bool clickFirst;
+    } cases[] = {{false, false, false}, {true, false, false}, {true, true, false}, {false, false, true}};
     for (const Case& c : cases) {
         CAPTURE(c.pressOk);
         CAPTURE(c.deactivateFirst);
+        CAPTURE(c.clickFirst);
         Rig rig;
         rig.picker.SetColour(kTeal);
         CColourGridPopup& popup = rig.Open();
         rig.Hover(CColourGridPopup::kCustomBox);
-        g_player = DialogPlayer{popup.handle(), c.pressOk, c.deactivateFirst, false, false, &popup};
+        g_player = DialogPlayer{popup.handle(), c.pressOk, c.deactivateFirst, false, false, &popup,
+                                c.clickFirst ? rig.picker.handle() : nullptr};
         const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &PlayColourDialog);
         rig.Key(VK_RETURN);  // returns once the colour dialog has closed
         ::KillTimer(nullptr, timer);
@@ -485,6 +506,7 @@ TEST_CASE("the colour dialog behind More Colours: OK gives its colour, Cancel en
         CHECK(g_player.childVisible);
         const COLORREF chosen = RGB(0x12, 0x34, 0x56);
         if (!c.pressOk) {
+            // A click on the button while its colour dialog is open opens no second popup.
             CHECK_NOTES(rig, N(WM_PICKER_DROPDOWN, kTeal), N(WM_PICKER_SELCHANGE, kTeal), N(WM_PICKER_CLOSEUP, kTeal),
                         N(WM_PICKER_SELENDCANCEL, kTeal));
             CHECK(rig.picker.GetColour() == kTeal);

@@ -138,7 +138,8 @@ struct OnlyRig {
     }
 
     // Opens a colour button's popup and picks the cell `cell` of the grid with the keyboard: from
-    // no selection, Right goes to the custom box, then the default box, then cell 0.
+    // no selection, Right goes to the custom box, then the default box, then cell 0 (so a `cell`
+    // of -1 picks the default box).
     void PickColour(HWND dialog, int button, int cell) {
         ::SendMessageA(::GetDlgItem(dialog, button), BM_CLICK, 0, 0);
         const HWND popup = hoststub::WaitForWindowClass(host.uiThreadId(), "ColourGridPopup");
@@ -534,6 +535,25 @@ TEST_CASE("the settings dialog: its state from the settings, the preview, and th
         CHECK(rig.Ini("AUTOHIDE") == "1");
         CHECK(rig.Ini("COLORTEXT") == "1193046");
         CHECK(rig.Ini("COLORBG") == std::to_string(0xD8DCE9));
+    }
+    SUBCASE("Automatic is stored as chosen and painted in the window's default colours") {
+        OnlyRig rig;
+        rig.SetIni("COLORTEXT", "255");
+        rig.SetIni("COLORBG", "65280");
+        rig.Show();
+        const HWND window = rig.Window();
+        const HWND dialog = rig.OpenSettings();
+        rig.PickColour(dialog, kTextColourButton, -1);  // the default box, "Automatic"
+        rig.PickColour(dialog, kBackColourButton, -1);
+        const HWND preview = ::GetDlgItem(dialog, kPreview);
+        CHECK(PixelAt(rig.host, preview, 1, 1) == 0xD8DCE9);
+        CHECK(ColoursOf(rig.host, preview).count(0x414141) == 1);
+        rig.CloseSettings(dialog, IDOK);
+        CHECK(rig.Ini("COLORTEXT") == std::to_string(static_cast<int>(0xFF000000)));
+        CHECK(rig.Ini("COLORBG") == std::to_string(static_cast<int>(0xFF000000)));
+        const HWND label = ::GetDlgItem(window, kValueLabel);
+        CHECK(PixelAt(rig.host, label, 1, 1) == 0xD8DCE9);
+        CHECK(ColoursOf(rig.host, label).count(0x414141) == 1);
     }
     SUBCASE("auto-hide switched off is written as the empty text") {
         OnlyRig rig;
