@@ -69,7 +69,10 @@ struct LabelFont {
 enum class LayoutTime {
     Never,            // the template's rectangles and font
     EveryShow,        // on every ShowStatsData
-    WhenShowCreates,  // only when ShowStatsData itself creates the window
+    // once, at the window's first ShowStatsData, also when a tray request made the window: laid
+    // out only when ShowStatsData itself made it, a window would keep the template's rectangles
+    // (wider than such a skin) for good
+    FirstShow,
 };
 
 enum class TrayText {

@@ -90,10 +90,11 @@ void SkinnedWindow::OnLButtonDown(UINT, POINT) {
 
 void SkinnedWindow::OnLButtonDblClk(UINT, POINT) { RefreshStats(); }
 
-void SkinnedWindow::BeforeShow(bool created) {
-    if (m_style.layoutTime == LayoutTime::EveryShow || (m_style.layoutTime == LayoutTime::WhenShowCreates && created)) {
+void SkinnedWindow::BeforeShow(bool) {
+    if (m_style.layoutTime == LayoutTime::EveryShow || (m_style.layoutTime == LayoutTime::FirstShow && !m_laidOut)) {
         ApplyLayout();
         SetLabelFonts();
+        m_laidOut = true;
     }
 }
 

@@ -52,6 +52,7 @@ private:
     SIZE m_skinSize{};
     kit::UniqueBrush m_alertBrush;    // made at the first alert
     std::vector<kit::UniqueFont> m_fonts;  // parallel to m_style.fonts
+    bool m_laidOut = false;
 };
 
 }  // namespace stats

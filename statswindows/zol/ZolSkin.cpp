@@ -1,8 +1,8 @@
 // zol.dll: one style, "минималист": a narrow column on a 103 x 195 skin with the period's title,
 // the total traffic, the tariff's limit, the traffic over it, the online balance and two alert
 // labels (traffic and balance). It always opens at the same place and remembers no position.
-// The first show that creates it lays the labels out across the window's width and gives the
-// title and alerts fonts of their own; the tray text lists the traffic classes.
+// Its first show lays the labels out across the window's width and gives the title and alerts
+// fonts of their own, once; the tray text lists the traffic classes.
 #include "statswindows/common/SingleStyleApp.h"
 #include "statswindows/zol/resource.h"
 
@@ -65,7 +65,7 @@ constexpr stats::SkinStyle kStyle = {
     .placement = {nullptr, 103, 222},  // no ini file: always there, never saved
     .layout = kLayout,
     .fonts = kFonts,
-    .layoutTime = stats::LayoutTime::WhenShowCreates,
+    .layoutTime = stats::LayoutTime::FirstShow,
     .tray = stats::TrayText::TrafficClasses,
     .repaintOnClick = false,
 };

@@ -42,7 +42,7 @@ struct SkinRow {
     COLORREF key;
     int offsetX, offsetY;  // default place: (screen width - offsetX, screen height - offsetY)
     const char* iniFile;   // null: a fixed place, nothing read or saved
-    bool layoutOnEveryShow;  // false: only when ShowStatsData itself creates the window
+    bool layoutOnEveryShow;  // false: once, at the first show
     std::vector<LabelPlace> places;
     std::vector<LabelLook> looks;
     int balanceLabel;        // the label that shows a balance without "грн."; 0: none
