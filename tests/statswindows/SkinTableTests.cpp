@@ -68,6 +68,7 @@ LOGFONTA FontOf(HWND control) {
 // What the window's WM_CTLCOLORSTATIC gives a label: its text colour, background mode and brush.
 struct Paint {
     COLORREF text;
+    COLORREF back;
     int mode;
     HBRUSH brush;
 };
@@ -79,6 +80,7 @@ Paint PaintOf(WindowRig& rig, HWND window, int id) {
         paint.brush = reinterpret_cast<HBRUSH>(
             ::SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(::GetDlgItem(window, id))));
         paint.text = ::GetTextColor(dc);
+        paint.back = ::GetBkColor(dc);
         paint.mode = ::GetBkMode(dc);
         ::DeleteDC(dc);
     });
@@ -243,6 +245,19 @@ TEST_CASE("after a show the labels stand at their rectangles with their fonts an
         char caption[32] = {};
         ::GetWindowTextA(window, caption, sizeof caption);
         CHECK(std::string(caption) == "[ ravo ]");
+        if (row.name != "zol") continue;
+        // zol's alert labels while their option is on: its own alert pair, on a solid brush.
+        for (const char* option : {"alltitlealert", "saldotitlealert"}) rig.host.SetOption(option, true);
+        for (int id : {9042, 9043}) {
+            CAPTURE(id);
+            const Paint paint = PaintOf(rig, window, id);
+            CHECK(paint.text == 0x3B424B);
+            CHECK(paint.back == 0xADDBF3);
+            LOGBRUSH brush{};
+            REQUIRE(::GetObjectA(paint.brush, sizeof brush, &brush) == sizeof brush);
+            CHECK(brush.lbStyle == BS_SOLID);
+            CHECK(brush.lbColor == 0xADDBF3);
+        }
     }
 }
 
