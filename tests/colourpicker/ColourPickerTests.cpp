@@ -595,7 +595,7 @@ TEST_CASE("opening and closing the popup many times leaves no GDI object and no 
     rig.Key(VK_ESCAPE);
     Pump();
     const int gdiBefore = guitest::GdiObjectCount();
-    const int windowsBefore = guitest::ThreadWindowCount();
+    const int windowsBefore = guitest::UserObjectCount();
     REQUIRE(gdiBefore > 0);
     for (int round = 0; round < 30; ++round) {
         CColourGridPopup& popup = rig.Open();
@@ -613,5 +613,5 @@ TEST_CASE("opening and closing the popup many times leaves no GDI object and no 
     Pump();
     MESSAGE("GDI objects before " << gdiBefore << ", after 30 popups " << guitest::GdiObjectCount());
     CHECK(guitest::GdiObjectCount() == gdiBefore);
-    CHECK(guitest::ThreadWindowCount() == windowsBefore);
+    CHECK(guitest::UserObjectCount() == windowsBefore);
 }

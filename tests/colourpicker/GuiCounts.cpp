@@ -60,6 +60,11 @@ int ThreadWindowCount(DWORD thread) {
     return count;
 }
 
+int UserObjectCount(DWORD thread) {
+    if (const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS)) return static_cast<int>(counted);
+    return ThreadWindowCount(thread);
+}
+
 void Pump(int rounds) {
     for (int i = 0; i < rounds; ++i) {
         MSG msg;

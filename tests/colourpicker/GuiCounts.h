@@ -12,6 +12,9 @@ namespace guitest {
 int GdiObjectCount();
 // The windows of a thread (this one by default): top-level ones with all their descendants.
 int ThreadWindowCount(DWORD thread = ::GetCurrentThreadId());
+// The process's USER objects where the system counts them (GetGuiResources); under Wine, which
+// answers 0, the windows of `thread`.
+int UserObjectCount(DWORD thread = ::GetCurrentThreadId());
 
 // Runs the thread's message loop until the queue stays empty.
 void Pump(int rounds = 5);

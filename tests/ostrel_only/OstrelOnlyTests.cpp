@@ -397,12 +397,13 @@ TEST_CASE("AUTOHIDE is on only for the text 1: then the window hides after the d
 }
 
 // A left click on the window: the system drags it until the button comes up, so the release
-// waits in the queue before the click is sent.
-void ClickWindow(HWND window) {
-    ::PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(20, 10));
-    DWORD_PTR ignored = 0;
-    CHECK(::SendMessageTimeoutA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 10), SMTO_NORMAL, 5000, &ignored) !=
-          0);
+// waits in the queue before the click is sent. Both from the window's own thread: posted from
+// another thread, the release could be taken from the queue before the click arrives.
+void ClickWindow(StandInHost& host, HWND window) {
+    host.RunOnUiThread([&] {
+        ::PostMessageA(window, WM_LBUTTONUP, 0, MAKELPARAM(20, 10));
+        ::SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 10));
+    });
 }
 
 TEST_CASE("a left click starts the hide countdown again, but only with auto-hide on") {
@@ -411,7 +412,7 @@ TEST_CASE("a left click starts the hide countdown again, but only with auto-hide
         rig.Show(1, 0);
         const HWND window = rig.Window();
         REQUIRE(window != nullptr);
-        ClickWindow(window);
+        ClickWindow(rig.host, window);
         rig.host.PumpFor(300);
         rig.host.DrainPosted();
         CHECK(::IsWindowVisible(window));
@@ -423,7 +424,7 @@ TEST_CASE("a left click starts the hide countdown again, but only with auto-hide
         const HWND window = rig.Window();
         REQUIRE(window != nullptr);
         ::Sleep(1300);
-        ClickWindow(window);
+        ClickWindow(rig.host, window);
         ::Sleep(1300);
         CHECK(::IsWindowVisible(window));
         const DWORD start = ::GetTickCount();
@@ -589,9 +590,9 @@ TEST_CASE("repeated settings dialogs and popups leave no GDI object and no windo
     };
     round();  // the system's lazily made objects come with the first
     const int gdiBefore = guitest::GdiObjectCount();
-    const int windowsBefore = guitest::ThreadWindowCount(ui);
+    const int windowsBefore = guitest::UserObjectCount(ui);
     for (int i = 0; i < 10; ++i) round();
     MESSAGE("GDI objects before " << gdiBefore << ", after 10 dialogs with 20 popups " << guitest::GdiObjectCount());
     CHECK(guitest::GdiObjectCount() == gdiBefore);
-    CHECK(guitest::ThreadWindowCount(ui) == windowsBefore);
+    CHECK(guitest::UserObjectCount(ui) == windowsBefore);
 }
