@@ -467,3 +467,23 @@ TEST_CASE("without a host window the labels show their defaults and nothing is s
     rig.Unload();
     CHECK(rig.host.windowCalls().empty());
 }
+
+TEST_CASE("the host window of the last ShowStatsData receives everything after it, the position save at unload too") {
+    WindowRig rig(TolvanekDll());
+    rig.Show(1);
+    const HWND window = rig.Window(1);
+    REQUIRE(window != nullptr);
+    // A second host window on the host's thread that answers nothing.
+    HWND other = nullptr;
+    rig.host.RunOnUiThread([&] { other = ::CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr); });
+    REQUIRE(other != nullptr);
+    rig.host.SetValue("alltrafic", "100");
+    rig.TakeCalls();
+    rig.Show(1, 60, other);
+    CHECK(rig.Text(window, kAll) == "\xED\xE5\xF2");  // the other window knows no value
+    DoubleClick(window);
+    rig.ShowTray(1);
+    rig.Unload();
+    CHECK(rig.host.windowCalls().empty());
+    rig.host.RunOnUiThread([&] { ::DestroyWindow(other); });
+}
