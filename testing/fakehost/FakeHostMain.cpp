@@ -2,12 +2,16 @@
 //   fakehost wait <event name>     runs until the test sets the named event (at most two minutes,
 //                                  so that a failed test leaves nothing behind)
 //   fakehost record <file> [...]   writes its own command line to <file> and ends
+//   fakehost pendrake <event name> <plug-in> <temporary folder> <base URL> <program folder> <version file>
+//                                  a host of the update plug-in: runs GetPluginRunProcUpdate with
+//                                  that request, then its message loop until the event is set
 // The tests copy it into their folders, so that its path holds the text the updater waits for.
 #include <windows.h>
 
 #include <cstring>
 
 #include "base/Unique.h"
+#include "update/PendrakeExports.h"
 
 namespace {
 
@@ -29,10 +33,38 @@ int Record(const char* path) {
     return ::WriteFile(file.get(), commandLine, length, &written, nullptr) && written == length ? 0 : 4;
 }
 
+// The plug-in's question box runs inside the call; its update window is modeless and lives on in
+// this loop, as in the host program's.
+int HostPlugin(char** argv) {
+    kit::UniqueHandle event(::OpenEventA(SYNCHRONIZE, FALSE, argv[2]));
+    if (!event) return 3;
+    ::SetEnvironmentVariableA("TMP", argv[4]);
+    ::SetEnvironmentVariableA("TEMP", argv[4]);
+    kit::UniqueModule plugin(::LoadLibraryExA(argv[3], nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!plugin) return 4;
+    auto* run = reinterpret_cast<host::exports::GetPluginRunProcUpdate*>(
+        reinterpret_cast<void*>(::GetProcAddress(plugin.get(), "GetPluginRunProcUpdate")));
+    if (!run) return 5;
+    host::UpdateRequest request{argv[5], argv[6], argv[7]};
+    run(&request);
+    const HANDLE waitFor = event.get();
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < kLongestWaitMs) {
+        if (::MsgWaitForMultipleObjects(1, &waitFor, FALSE, kLongestWaitMs, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "wait") == 0) return Wait(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "record") == 0) return Record(argv[2]);
+    if (argc >= 8 && std::strcmp(argv[1], "pendrake") == 0) return HostPlugin(argv);
     return 2;
 }

@@ -182,12 +182,13 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     REQUIRE(lock);
     UpdaterRun run(box.HandOverCommandLine(), box.cwd);
 
+    // Polls the dialog meanwhile, so that its status before the box is seen.
     auto waitForBox = [&](HWND notThis) {
         const DWORD start = ::GetTickCount();
         for (;;) {
             run.Poll();
-            HWND box = run.FindBox();
-            if (box && box != notThis && ::IsWindowVisible(box)) return box;
+            HWND box = WaitForDialogOf(run.processId(), 0xFFFF, 0, notThis);
+            if (box) return box;
             if (run.Exited() || ::GetTickCount() - start > 15000) return HWND{};
             ::Sleep(20);
         }

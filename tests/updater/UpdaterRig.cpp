@@ -59,7 +59,8 @@ bool WellFormedPrefix(const std::string& line) {
 
 struct FindContext {
     DWORD processId;
-    bool wantBox;
+    int id;
+    HWND notThis;
     HWND found;
 };
 
@@ -69,15 +70,11 @@ BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM parameter) {
     ::GetWindowThreadProcessId(hwnd, &owner);
     char className[64] = "";
     ::GetClassNameA(hwnd, className, sizeof className);
-    if (owner != context->processId || std::string(className) != "#32770") return TRUE;
-    // A message box shows its text in control 0xFFFF; the updater's dialog has its status label.
-    const bool isBox = ::GetDlgItem(hwnd, 0xFFFF) != nullptr;
-    const bool isDialog = ::GetDlgItem(hwnd, 1001) != nullptr;
-    if (context->wantBox ? isBox : isDialog) {
-        context->found = hwnd;
-        return FALSE;
-    }
-    return TRUE;
+    if ((context->processId && owner != context->processId) || std::string(className) != "#32770" ||
+        hwnd == context->notThis || !::IsWindowVisible(hwnd) || !::GetDlgItem(hwnd, context->id))
+        return TRUE;
+    context->found = hwnd;
+    return FALSE;
 }
 
 }  // namespace
@@ -157,8 +154,13 @@ Sandbox::Sandbox(const std::string& name) : tag(name + "-" + std::to_string(::Ge
     WriteBytes(outside + "\\readme.txt", "outside, never written\r\n");
 }
 
-std::string Sandbox::LogFolder() const { return cwd + "\\logs\\" + Today("%Y_%m"); }
-std::string Sandbox::LogFile() const { return LogFolder() + "\\" + Today("%Y-%m-%d") + ".txt"; }
+std::string UpdaterLogFolder(const std::string& currentDirectory) {
+    return currentDirectory + "\\logs\\" + Today("%Y_%m");
+}
+
+std::string UpdaterLogFile(const std::string& currentDirectory) {
+    return UpdaterLogFolder(currentDirectory) + "\\" + Today("%Y-%m-%d") + ".txt";
+}
 
 void Sandbox::WriteList(const std::vector<std::pair<std::string, std::string>>& general) const {
     std::string text = "1.0.0.3\r\n[general]\r\ncountfiles=1\r\n";
@@ -213,6 +215,12 @@ UpdaterRun::UpdaterRun(const std::string& commandLine, const std::string& curren
     m_processId = process.dwProcessId;
 }
 
+UpdaterRun::UpdaterRun(DWORD processId)
+    : m_process(::OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, processId)),
+      m_processId(processId) {
+    if (!m_process) throw std::runtime_error("cannot open the updater's process " + std::to_string(processId));
+}
+
 UpdaterRun::~UpdaterRun() {
     if (!Exited()) {
         ::TerminateProcess(m_process.get(), 1);
@@ -230,17 +238,11 @@ bool UpdaterRun::Exited(DWORD waitMs) {
 
 HWND UpdaterRun::Dialog() {
     if (m_dialog && ::IsWindow(m_dialog)) return m_dialog;
-    FindContext context{m_processId, false, nullptr};
-    ::EnumWindows(&FindWindowOf, reinterpret_cast<LPARAM>(&context));
-    m_dialog = context.found;
+    m_dialog = FindDialogOf(m_processId, 1001);  // the status label
     return m_dialog;
 }
 
-HWND UpdaterRun::FindBox() const {
-    FindContext context{m_processId, true, nullptr};
-    ::EnumWindows(&FindWindowOf, reinterpret_cast<LPARAM>(&context));
-    return context.found;
-}
+HWND UpdaterRun::FindBox() const { return FindDialogOf(m_processId, 0xFFFF); }
 
 void UpdaterRun::Poll() {
     HWND dialog = Dialog();
@@ -277,21 +279,43 @@ std::string WindowText(HWND hwnd) {
     return std::string(text, length);
 }
 
-FakeHost::FakeHost(const std::string& exePath) {
+HWND FindDialogOf(DWORD processId, int id) { return WaitForDialogOf(processId, id, 0); }
+
+HWND WaitForDialogOf(DWORD processId, int id, DWORD timeoutMs, HWND notThis) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        FindContext context{processId, id, notThis, nullptr};
+        ::EnumWindows(&FindWindowOf, reinterpret_cast<LPARAM>(&context));
+        if (context.found || ::GetTickCount() - start >= timeoutMs) return context.found;
+        ::Sleep(20);
+    }
+}
+
+std::string ProcessImage(DWORD processId) {
+    kit::UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+    char path[MAX_PATH] = "";
+    DWORD size = MAX_PATH;
+    if (!process || !::QueryFullProcessImageNameA(process.get(), 0, path, &size)) return {};
+    return std::string(path, size);
+}
+
+FakeHost::FakeHost(const std::string& exePath, const std::string& mode, const std::string& arguments,
+                   const std::string& currentDirectory) {
     static LONG instances = 0;
     const std::string name = "updatertest.host." + std::to_string(::GetCurrentProcessId()) + "." +
                              std::to_string(::InterlockedIncrement(&instances));
     m_event.reset(::CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
     if (!m_event) throw std::runtime_error("event for the fake host");
-    std::string line = "\"" + exePath + "\" wait " + name;
+    std::string line = "\"" + exePath + "\" " + mode + " " + name + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessA(exePath.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                          &process))
+    if (!::CreateProcessA(exePath.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &process))
         throw std::runtime_error("cannot start " + exePath);
     ::CloseHandle(process.hThread);
     m_process.reset(process.hProcess);
+    m_processId = process.dwProcessId;
 }
 
 FakeHost::~FakeHost() { Stop(); }

@@ -30,6 +30,11 @@ void MakeFolders(const std::string& path);
 void RemoveTree(const std::string& path);
 std::string Lower(std::string text);  // ANSI code page, as the updater lower-cases
 
+// Where the updater logs today when it runs in `currentDirectory`: <it>\logs\<year>_<month> and
+// in it <year>-<month>-<day>.txt.
+std::string UpdaterLogFolder(const std::string& currentDirectory);
+std::string UpdaterLogFile(const std::string& currentDirectory);
+
 // A unique lower-case folder below the build tree, emptied first; every path in it holds `tag`.
 class Sandbox {
 public:
@@ -46,8 +51,8 @@ public:
 
     std::string At(const std::string& relative) const { return root + "\\" + relative; }
     std::string ListPath() const { return update + "/_updlist.ini"; }  // as the plug-in writes it
-    std::string LogFolder() const;  // cwd\logs\<year>_<month>
-    std::string LogFile() const;    // LogFolder()\<year>-<month>-<day>.txt
+    std::string LogFolder() const { return UpdaterLogFolder(cwd); }
+    std::string LogFile() const { return UpdaterLogFile(cwd); }
     void MakeLogFolder() const { MakeFolders(LogFolder()); }
 
     // The list file: a version line and [general] with these keys (values as bytes).
@@ -66,6 +71,7 @@ std::vector<std::string> LogTexts(const std::string& path);
 class UpdaterRun {
 public:
     UpdaterRun(const std::string& commandLine, const std::string& currentDirectory);
+    explicit UpdaterRun(DWORD processId);  // one that another program started
     ~UpdaterRun();  // ends a run that is still going
     UpdaterRun(const UpdaterRun&) = delete;
     UpdaterRun& operator=(const UpdaterRun&) = delete;
@@ -92,18 +98,30 @@ bool WaitAll(const std::vector<UpdaterRun*>& runs, DWORD timeoutMs);
 
 std::string WindowText(HWND hwnd);  // with a time-out, safe on a busy window of another process
 
-// The fake host program, started from `exePath` (a copy in a sandbox), running until Stop.
+// A visible dialog or message box (class "#32770") of the process that has a control `id`
+// (0xFFFF: a message box's text), or null. `processId` 0: any process.
+HWND FindDialogOf(DWORD processId, int id);
+// Waits up to `timeoutMs` for such a window other than `notThis`.
+HWND WaitForDialogOf(DWORD processId, int id, DWORD timeoutMs, HWND notThis = nullptr);
+std::string ProcessImage(DWORD processId);  // the full path of its program, or empty
+
+// The fake host program, started from `exePath` (a copy in a sandbox) as
+// "<exe> <mode> <event> <arguments>" in `currentDirectory` (empty: the test's), running until Stop.
 class FakeHost {
 public:
-    explicit FakeHost(const std::string& exePath);
+    explicit FakeHost(const std::string& exePath, const std::string& mode = "wait", const std::string& arguments = "",
+                      const std::string& currentDirectory = "");
     ~FakeHost();
     FakeHost(const FakeHost&) = delete;
     FakeHost& operator=(const FakeHost&) = delete;
     void Stop();  // returns once the process has ended
+    DWORD processId() const { return m_processId; }
+    bool Running() const { return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
 
 private:
     kit::UniqueHandle m_event;
     kit::UniqueHandle m_process;
+    DWORD m_processId = 0;
 };
 
 // The system's replacements for the next restart (source, destination, ...) as its registry keeps

@@ -1,0 +1,188 @@
+// An update from end to end, as a user goes through it: a host program (the fake host, started
+// from the program folder) runs pendrake.dll against a local update service; the test answers
+// the plug-in's question, presses Update, confirms the hand-over, and the real updater that the
+// plug-in wrote out waits for the host, asks for it to be closed, then installs the downloaded
+// files (one of them locked, so it waits for the restart), runs "execafter" and logs.
+#include <doctest/doctest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/TestPaths.h"
+#include "tests/update_window/UpdateServer.h"
+#include "tests/updater/UpdaterRig.h"
+#include "tests/updater/UpdaterTexts.h"
+
+using namespace updatertest;
+
+namespace {
+
+constexpr DWORD kStepTimeoutMs = 20000;
+constexpr char kQuestion[] =
+    "\xCE\xE1\xED\xE0\xF0\xF3\xE6\xE5\xED \xEF\xE0\xEA\xE5\xF2 \xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xFF "
+    "\xEF\xF0\xEE\xE3\xF0\xE0\xEC\xEC\xFB.\n\xC6\xE5\xEB\xE0\xE5\xF2\xE5 \xE2\xFB\xEF\xEE\xEB\xED\xE8\xF2\xFC "
+    "\xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xE5 \xF1\xE5\xE9\xF7\xE0\xF1?";
+constexpr char kFilesLoaded[] =
+    "\xD4\xE0\xE9\xEB\xFB \xE7\xE0\xE3\xF0\xF3\xE6\xE5\xED\xFB.\n\xD1\xE5\xE9\xF7\xE0\xF1 \xE1\xF3\xE4\xE5\xF2 "
+    "\xE2\xFB\xEF\xEE\xEB\xED\xE5\xED\xE0 \xF4\xE8\xED\xE0\xEB\xFC\xED\xE0\xFF \xF1\xF2\xE0\xE4\xE8\xFF "
+    "\xEE\xE1\xED\xEE\xE2\xEB\xE5\xED\xE8\xFF.";
+constexpr char kListTitle[] = "\xD2\xE5\xF1\xF2";
+constexpr int kUpdateButton = 4003;  // the update window's Update/Cancel button
+
+struct Download {
+    const char* localPath;  // as the list gives it
+    const char* name;
+    std::string body;
+};
+
+std::string Upper(std::string text) {
+    ::CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+std::string Bytes(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + seed) % 256);
+    return bytes;
+}
+
+// The updater's dialog that runs from this sandbox's temporary folder (the plug-in started it).
+DWORD FindUpdaterProcess(const Sandbox& box, DWORD timeoutMs) {
+    const std::string program = Lower(box.update + "\\updater.exe");
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        HWND dialog = nullptr;
+        while ((dialog = ::FindWindowExA(nullptr, dialog, "#32770", nullptr)) != nullptr) {
+            if (!::GetDlgItem(dialog, 1000) || !::GetDlgItem(dialog, 1001)) continue;
+            DWORD process = 0;
+            ::GetWindowThreadProcessId(dialog, &process);
+            std::string image = Lower(ProcessImage(process));
+            for (char& c : image)
+                if (c == '/') c = '\\';
+            if (image == program) return process;
+        }
+        if (::GetTickCount() - start > timeoutMs) return 0;
+        ::Sleep(20);
+    }
+}
+
+}  // namespace
+
+TEST_CASE("an update from end to end: the plug-in's hand-over, the wait for the host, the copy, execafter, the logs") {
+    Sandbox box("endtoend");
+    const std::vector<Download> downloads = {
+        {"", "readme.txt", "new readme\r\n"},
+        {"", "tarna.dat", Bytes(20000, 1)},             // locked in the program folder: for the restart
+        {"plugins/", "pendrake.dll", Bytes(9000, 2)},   // the plug-in replaces itself once the host is gone
+        {"data/", "deep.bin", Bytes(70000, 3)},         // a folder that does not exist yet
+    };
+    updatetest::UpdateServer server;
+    std::string list = "99.0000\r\n[general]\r\ncountfiles=" + std::to_string(downloads.size()) +
+                       "\r\ntitle=" + kListTitle + "\r\nname=" + kHostName + "\r\nkillprocess=" + Upper(box.tag) +
+                       "\r\nexecafter=" + box.root + "\\tools\\recorder.exe record " + box.root +
+                       "\\after.txt Then RUN\r\n";
+    for (std::size_t i = 0; i < downloads.size(); ++i) {
+        const Download& d = downloads[i];
+        list += "[file" + std::to_string(i + 1) + "]\r\nname=" + d.name + "\r\nlocalpath=" + d.localPath +
+                "\r\nversion=99.0.0.0\r\nlink=files/" + d.localPath + "\r\nfilesize=" + std::to_string(d.body.size()) +
+                "\r\n";
+        server.Set(std::string("/upd/files/") + d.localPath + d.name, updatetest::Route{200, d.body});
+    }
+    server.Set("/upd/updlist.txt", updatetest::Route{200, list});
+
+    // The host program's folder: the host, the HTML engine beside it, the plug-in, old files.
+    const std::string plugin = box.program + "\\plugins\\pendrake.dll";
+    MakeFolders(box.program + "\\plugins");
+    MakeFolders(box.root + "\\tools");
+    REQUIRE(::CopyFileA(FakeHostExe().c_str(), (box.program + "\\host.exe").c_str(), FALSE));
+    REQUIRE(::CopyFileA(testsupport::BuildFile("testing/htmlengine/htmlayout.dll").c_str(),
+                        (box.program + "\\htmlayout.dll").c_str(), FALSE));
+    REQUIRE(::CopyFileA(testsupport::BuildFile("update/pendrake.dll").c_str(), plugin.c_str(), FALSE));
+    REQUIRE(::CopyFileA(FakeHostExe().c_str(), (box.root + "\\tools\\recorder.exe").c_str(), FALSE));
+    WriteBytes(box.program + "\\readme.txt", "old readme, longer than the new one\r\n");
+    WriteBytes(box.program + "\\tarna.dat", "old data");
+    WriteBytes(box.program + "\\settings.ini", "[kept]\r\n");
+    RemoveTree(box.temp);  // the plug-in makes its own "_update"
+    MakeFolders(box.temp);
+
+    const PendingRenamesGuard pending;
+    const Tree before = Snapshot(box.root);
+    const DWORD started = ::GetTickCount();
+    kit::UniqueFile lock(::CreateFileA((box.program + "\\tarna.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                       0, nullptr));
+    REQUIRE(lock);
+    FakeHost host(box.program + "\\host.exe", "pendrake",
+                  plugin + " " + box.temp + "\\ " + server.FolderUrl("upd") + " " + box.program + "\\ " +
+                      "C:\\windows\\system32\\kernel32.dll",
+                  box.program);
+
+    // The plug-in's question, its window's Update button, and its last word before the hand-over.
+    HWND question = WaitForDialogOf(host.processId(), 0xFFFF, kStepTimeoutMs);
+    REQUIRE(question);
+    CHECK(WindowText(::GetDlgItem(question, 0xFFFF)) == kQuestion);
+    ::PostMessageA(question, WM_COMMAND, IDOK, 0);
+    HWND window = WaitForDialogOf(host.processId(), kUpdateButton, kStepTimeoutMs);
+    REQUIRE(window);
+    CHECK(WindowText(window) == std::string(kTitlePrefix) + kListTitle);
+    ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(kUpdateButton, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(window, kUpdateButton)));
+    HWND handOver = WaitForDialogOf(host.processId(), 0xFFFF, kStepTimeoutMs);
+    REQUIRE(handOver);
+    CHECK(WindowText(::GetDlgItem(handOver, 0xFFFF)) == kFilesLoaded);
+    ::PostMessageA(handOver, WM_COMMAND, IDOK, 0);
+
+    // The updater runs from the temporary folder, finds the host running, and asks to close it.
+    const DWORD updaterProcess = FindUpdaterProcess(box, kStepTimeoutMs);
+    REQUIRE(updaterProcess);
+    UpdaterRun updater(updaterProcess);
+    HWND ask = nullptr;
+    for (const DWORD start = ::GetTickCount(); !ask && ::GetTickCount() - start < kStepTimeoutMs; ::Sleep(20)) {
+        updater.Poll();
+        ask = updater.FindBox();
+    }
+    REQUIRE(ask);
+    CHECK(WindowText(::GetDlgItem(ask, 0xFFFF)) == std::string(kBoxBefore) + kHostName + kBoxAfter);
+    CHECK(host.Running());
+    for (const char* unchanged : {"program\\readme.txt", "program\\plugins\\pendrake.dll", "program\\settings.ini"})
+        CHECK(testsupport::ReadFile(box.At(unchanged)) == before.at(unchanged));
+    CHECK(::GetFileAttributesA((box.program + "\\data").c_str()) == INVALID_FILE_ATTRIBUTES);
+
+    host.Stop();  // the user closes the host program, then answers the box
+    ::PostMessageA(ask, WM_COMMAND, IDOK, 0);
+    REQUIRE(WaitAll({&updater}, 30000));
+    lock.reset();
+    MESSAGE("end to end: " << (::GetTickCount() - started) << " ms from the host's start to the updater's end");
+    CHECK(updater.exitCode() == 0);
+    REQUIRE_FALSE(updater.statuses.empty());
+    CHECK(updater.statuses.back() == kDone);
+    CHECK(updater.titles.back() == std::string(kTitlePrefix) + kListTitle);
+
+    // The program folder has every downloaded file byte for byte, but the locked one, which waits
+    // for the restart; the downloads and the written-out updater stay in the temporary folder.
+    const Tree after = Snapshot(box.root);
+    Tree expected = before;
+    for (const Download& d : downloads) {
+        std::string relative = std::string(d.localPath) + d.name;
+        for (char& c : relative)
+            if (c == '/') c = '\\';
+        CHECK(after.at("temp\\_update\\_files\\" + relative) == d.body);
+        if (relative != "tarna.dat") expected["program\\" + relative] = d.body;
+    }
+    expected["program\\data\\"] = "";
+    CHECK(after.at("temp\\_update\\updater.exe") == testsupport::ReadFile(UpdaterExe()));
+    expected["after.txt"] = Lower(box.root + "\\tools\\recorder.exe record " + box.root + "\\after.txt then run");
+    // What the plug-in keeps in the temporary folder and its own log are its business; the
+    // updater's log is checked line by line below.
+    for (const auto& [path, content] : after)
+        if (path.rfind("temp\\", 0) == 0 || path.rfind("program\\logs\\", 0) == 0) expected[path] = content;
+    CHECK(Differences(expected, after) == "");
+    CHECK(expected.at("program\\tarna.dat") == "old data");
+
+    // The updater inherits the host's current directory, the program folder, where the plug-in
+    // has made the log folders.
+    CHECK(LogTexts(UpdaterLogFile(box.program)) == std::vector<std::string>{kCopyDone, kDone});
+    CHECK(pending.Added() == std::vector<std::string>{"\\??\\" + box.files + "\\tarna.dat",
+                                                      "!\\??\\" + box.program + "\\tarna.dat"});
+}
