@@ -267,7 +267,7 @@ DownloadSource CUpdateDownloader::OpenUrl(kit::String& url) {
     std::string object;
     if (parts.lpszUrlPath) object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
     if (parts.lpszExtraInfo) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (object.empty()) object = "/";
+    if (object.empty()) object.assign(1, '/');
 
     HINTERNET connection = ::InternetConnectA(m_session.get(), host, parts.nPort, *user ? user : nullptr,
                                               *password ? password : nullptr, INTERNET_SERVICE_HTTP, 0, 0);

@@ -316,9 +316,14 @@ bool MatchesOne(const HtmlEngineElement* element, std::string selector) {
     if (!cls.empty()) {
         const std::wstring* value = element->Attribute("class");
         if (!value) return false;
-        std::string classes = " " + Narrow(*value) + " ";
+        std::string classes(1, ' ');
+        classes += Narrow(*value);
+        classes += ' ';
         for (char& c : classes) if (std::isspace(static_cast<unsigned char>(c))) c = ' ';
-        if (classes.find(" " + cls + " ") == std::string::npos) return false;
+        std::string word(1, ' ');
+        word += cls;
+        word += ' ';
+        if (classes.find(word) == std::string::npos) return false;
     }
     return true;
 }

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -117,6 +118,33 @@ TEST_CASE("the export table: ordinals 1 to 5, the decorated alias, no plug-in in
     CHECK((plugin.FindOrdinal(1) == plugin.FindOrdinal(3)));
     CHECK((plugin.FindOrdinal(2) == plugin.Find("GetPluginMenu")));
     CHECK((plugin.Find("GetPluginInfo") == nullptr));
+}
+
+TEST_CASE("the module: PE32, importing system DLLs and the HTML engine only") {
+    hoststub::PluginModule plugin(PluginPath());
+    auto* base = reinterpret_cast<const BYTE*>(plugin.handle());
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+#ifndef _WIN64  // the deliverable itself is the 32-bit file
+    CHECK(nt->FileHeader.Machine == IMAGE_FILE_MACHINE_I386);
+    CHECK(nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+#endif
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    std::vector<std::string> imports;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress); entry->Name;
+         ++entry) {
+        std::string name = reinterpret_cast<const char*>(base + entry->Name);
+        for (char& c : name) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+        imports.push_back(name);
+    }
+    CHECK(std::find(imports.begin(), imports.end(), "htmlayout.dll") != imports.end());
+    for (const std::string& name : imports) {
+        CAPTURE(name);
+        const bool known = name == "htmlayout.dll" || name == "kernel32.dll" || name == "user32.dll" ||
+                           name == "gdi32.dll" || name == "wininet.dll" || name == "version.dll" ||
+                           name == "comctl32.dll" || name == "msvcrt.dll" || name == "advapi32.dll";
+        CHECK(known);
+    }
 }
 
 TEST_CASE("the resources: the updater byte for byte, the GIF, template 4015 in language 1033, the page") {
