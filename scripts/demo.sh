@@ -30,3 +30,8 @@ echo "== ravo.dll: debug mode =="
 echo
 echo "== the statistics windows with ravo.dll's debug statistics =="
 "$src/scripts/window-demo.sh" "$build"
+
+# The update plug-in: an update as a user does it, with screenshots of the update window.
+echo
+echo "== pendrake.dll: an update against the local update service =="
+"$src/scripts/update-demo.sh" "$build"
