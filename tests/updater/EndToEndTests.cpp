@@ -107,7 +107,7 @@ TEST_CASE("an update from end to end: the plug-in's hand-over, the wait for the 
     RemoveTree(box.temp);  // the plug-in makes its own "_update"
     MakeFolders(box.temp);
 
-    const PendingRenamesGuard pending;
+    const PendingRenamesGuard pending(box.root);
     const Tree before = Snapshot(box.root);
     const DWORD started = ::GetTickCount();
     kit::UniqueFile lock(::CreateFileA((box.program + "\\tarna.dat").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
@@ -183,6 +183,6 @@ TEST_CASE("an update from end to end: the plug-in's hand-over, the wait for the 
     // The updater inherits the host's current directory, the program folder, where the plug-in
     // has made the log folders.
     CHECK(LogTexts(UpdaterLogFile(box.program)) == std::vector<std::string>{kCopyDone, kDone});
-    CHECK(pending.Added() == std::vector<std::string>{"\\??\\" + box.files + "\\tarna.dat",
+    CHECK(pending.Mine() == std::vector<std::string>{"\\??\\" + box.files + "\\tarna.dat",
                                                       "!\\??\\" + box.program + "\\tarna.dat"});
 }

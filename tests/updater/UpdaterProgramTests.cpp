@@ -173,7 +173,7 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
                    {"path", box.program},
                    {"exec", ""},
                    {"execafter", box.root + "\\tools\\recorder.exe record " + box.root + "\\after.txt Then RUN"}});
-    const PendingRenamesGuard pending;
+    const PendingRenamesGuard pending(box.root);
     const Tree before = Snapshot(box.root);
 
     FakeHost host(box.program + "\\host.exe");
@@ -232,7 +232,7 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     CHECK(LogTexts(box.LogFile()) == std::vector<std::string>{kCopyDone, kDone});
 
     // Source, then the destination marked "!" for a replacement of the existing file.
-    CHECK(pending.Added() ==
+    CHECK(pending.Mine() ==
           std::vector<std::string>{"\\??\\" + box.files + "\\locked.dll", "!\\??\\" + box.program + "\\locked.dll"});
 }
 

@@ -327,16 +327,14 @@ void FakeHost::Stop() {
     m_process.reset();
 }
 
-std::vector<std::string> PendingRenames(bool* present) {
+std::vector<std::string> PendingRenames() {
     std::vector<std::string> entries;
-    if (present) *present = false;
     UniqueKey key;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS)
         return entries;
     DWORD type = 0;
     DWORD size = 0;
     if (::RegQueryValueExA(key.get(), kPendingValue, nullptr, &type, nullptr, &size) != ERROR_SUCCESS) return entries;
-    if (present) *present = true;
     std::string data(size, '\0');
     if (::RegQueryValueExA(key.get(), kPendingValue, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size) !=
         ERROR_SUCCESS)
@@ -354,24 +352,40 @@ std::vector<std::string> PendingRenames(bool* present) {
     return entries;
 }
 
-PendingRenamesGuard::~PendingRenamesGuard() {
+bool PendingRenamesGuard::IsMine(const std::string& source, const std::string& destination) const {
+    const std::string root = Lower(m_root + "\\");
+    return Lower(source).find(root) != std::string::npos || Lower(destination).find(root) != std::string::npos;
+}
+
+std::vector<std::string> PendingRenamesGuard::Mine() const {
+    const std::vector<std::string> entries = PendingRenames();
+    std::vector<std::string> mine;
+    for (std::size_t i = 0; i + 1 < entries.size(); i += 2)
+        if (IsMine(entries[i], entries[i + 1])) mine.insert(mine.end(), {entries[i], entries[i + 1]});
+    return mine;
+}
+
+void PendingRenamesGuard::RemoveMine() const {
+    const std::vector<std::string> entries = PendingRenames();
+    std::string data;
+    bool removed = false;
+    for (std::size_t i = 0; i + 1 < entries.size(); i += 2) {
+        if (IsMine(entries[i], entries[i + 1])) {
+            removed = true;
+            continue;
+        }
+        data += entries[i] + '\0' + entries[i + 1] + '\0';
+    }
+    if (!removed) return;
     UniqueKey key;
     if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_SET_VALUE, key.put()) != ERROR_SUCCESS) return;
-    if (!m_present) {
+    if (data.empty()) {
         ::RegDeleteValueA(key.get(), kPendingValue);
         return;
     }
-    std::string data;
-    for (const std::string& entry : m_entries) data += entry + '\0';
     data += '\0';
     ::RegSetValueExA(key.get(), kPendingValue, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
                      static_cast<DWORD>(data.size()));
-}
-
-std::vector<std::string> PendingRenamesGuard::Added() const {
-    const std::vector<std::string> now = PendingRenames();
-    if (now.size() < m_entries.size()) return now;
-    return std::vector<std::string>(now.begin() + static_cast<std::ptrdiff_t>(m_entries.size()), now.end());
 }
 
 }  // namespace updatertest

@@ -126,21 +126,24 @@ private:
 
 // The system's replacements for the next restart (source, destination, ...) as its registry keeps
 // them.
-std::vector<std::string> PendingRenames(bool* present = nullptr);
+std::vector<std::string> PendingRenames();
 
-// Puts the list of replacements back as it was at construction, whatever the test did meanwhile.
+// The replacements that a case scheduled below its sandbox, taken out of the system's list again
+// when the case ends, whatever it did meanwhile (and at the start: a sandbox name can come again). Cases run side by side in one prefix, so only
+// the entries of this sandbox are looked at and removed.
 class PendingRenamesGuard {
 public:
-    PendingRenamesGuard() : m_entries(PendingRenames(&m_present)) {}
-    ~PendingRenamesGuard();
+    explicit PendingRenamesGuard(std::string root) : m_root(std::move(root)) { RemoveMine(); }
+    ~PendingRenamesGuard() { RemoveMine(); }
     PendingRenamesGuard(const PendingRenamesGuard&) = delete;
     PendingRenamesGuard& operator=(const PendingRenamesGuard&) = delete;
-    // The entries added since the construction.
-    std::vector<std::string> Added() const;
+    // (source, destination, ...) of every pair that names a path below the sandbox.
+    std::vector<std::string> Mine() const;
 
 private:
-    std::vector<std::string> m_entries;
-    bool m_present = false;
+    bool IsMine(const std::string& source, const std::string& destination) const;
+    void RemoveMine() const;
+    std::string m_root;
 };
 
 }  // namespace updatertest
