@@ -6,8 +6,8 @@
 # Wine ships no Windows fonts here, and its stand-in for the templates' "MS Shell Dlg" is wider
 # than the font Windows uses at 96 dpi, so labels would not sit where the skins expect them.
 # This prefix maps that font to one with the same average width (dialog units of 1.5 x 1.625
-# pixels, as on Windows), and gives the skins' label fonts "Arial" and "Arial Black", which Wine
-# does not have here, the same narrow face; the test prefixes are left as they are.
+# pixels, as on Windows), gives the skins' label font "Arial", which Wine does not have here, a
+# face of the same metrics, and "Arial Black" the narrow face; the test prefixes are left as they are.
 set -e
 build=$(cd "$1" && pwd)
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,7 +24,7 @@ Windows Registry Editor Version 5.00
 "MS Shell Dlg"="DejaVu Sans Condensed"
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
-"Arial"="DejaVu Sans Condensed"
+"Arial"="Liberation Sans"
 "Arial Black"="DejaVu Sans Condensed"
 REG
 # The build's Wine wrapper with this demo's prefix and registry files.
