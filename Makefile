@@ -43,3 +43,12 @@ demo: setup
 
 test: windows windows64 native
 	@scripts/run-tests.sh $(WINDOWS_ARCH) $(WIN_BUILD) $(WIN64_BUILD) $(NATIVE_BUILD) $(JOBS)
+
+# The provider's answer benchmark (parse alone against the whole flattening, 1, 4 and 16 MiB):
+# a native clang -O2 build of its own without sanitizers, not part of `make test`.
+BENCH_BUILD := $(BUILD)/bench
+.PHONY: bench
+bench: setup
+	@cmake -S benchmarks -B $(BENCH_BUILD) -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BENCH_BUILD) -j$(JOBS) -- --no-print-directory
+	@$(BENCH_BUILD)/flatten_benchmark
