@@ -1,4 +1,5 @@
-// The boundary string and this module's string manager.
+// The boundary string and this module's two string managers: blocks from the heap, and blocks
+// carved from slabs for strings made in bulk.
 #include "String.h"
 
 #include <cstdlib>
@@ -7,10 +8,6 @@
 #include <new>
 
 namespace kit {
-
-void StringData::Release() {
-    if (AtomicDecrement(&refs) <= 0) manager->Free(this);
-}
 
 namespace {
 
@@ -81,27 +78,216 @@ private:
 
 }  // namespace
 
+// A slab: its count of live strings, then the strings' blocks.
+struct SlabChunk {
+    volatile std::int32_t live;
+};
+
+namespace {
+
+std::int32_t AtomicAdd(volatile std::int32_t* value, std::int32_t amount) {
+#ifdef _WIN32
+    return InterlockedExchangeAdd(reinterpret_cast<volatile LONG*>(value), amount) + amount;
+#else
+    return __atomic_add_fetch(value, amount, __ATOMIC_SEQ_CST);
+#endif
+}
+
+// Slabs are aligned to their size, so that a block finds its slab from its own address and needs
+// nothing in front of its header. 64 KiB is the allocation granularity of VirtualAlloc.
+constexpr std::size_t kSlabBytes = 64 * 1024;
+constexpr std::size_t kSlabHeader = 16;  // keeps the first block aligned as malloc would
+constexpr int kMostCarved = 1024;        // a longer text gets a block of its own
+// Held by the carver on its current slab, so that strings dying meanwhile never bring the count
+// to zero; on retiring it the carver trades the hold for the number of blocks it carved.
+constexpr std::int32_t kCarverHold = 1 << 30;
+static_assert(kSlabHeader >= sizeof(SlabChunk) && kSlabHeader % alignof(StringData) == 0);
+
+void* AllocateSlab() {
+#ifdef _WIN32
+    return VirtualAlloc(nullptr, kSlabBytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+#else
+    return std::aligned_alloc(kSlabBytes, kSlabBytes);
+#endif
+}
+
+void FreeSlab(SlabChunk* slab) {
+#ifdef _WIN32
+    VirtualFree(slab, 0, MEM_RELEASE);
+#else
+    std::free(slab);
+#endif
+}
+
+SlabChunk* SlabOf(StringData* data) {
+    return reinterpret_cast<SlabChunk*>(reinterpret_cast<std::uintptr_t>(data) & ~(std::uintptr_t{kSlabBytes} - 1));
+}
+
+// The manager named by carved blocks: one for all slabs, so that slab strings share blocks among
+// themselves as the strings of one manager do. Only StringSlab carves; what this manager hands
+// out through the interface (a block for a slab string that is emptied, written again or grown)
+// is an ordinary block of this module's heap manager.
+class SlabStringManager final : public IStringManager {
+public:
+    StringData* Allocate(int chars, int charSize) override {
+        return DefaultStringManager()->Allocate(chars, charSize);
+    }
+
+    void Free(StringData* data) override {
+        if (!data) return;
+        SlabChunk* slab = SlabOf(data);
+        if (AtomicDecrement(&slab->live) == 0) FreeSlab(slab);
+    }
+
+    // A carved block cannot grow where it is: its text moves to a block of the heap manager.
+    StringData* Reallocate(StringData* data, int chars, int charSize) override {
+        if (!data || chars < 0 || charSize <= 0) return nullptr;
+        StringData* fresh = DefaultStringManager()->Allocate(chars, charSize);
+        if (!fresh) return nullptr;
+        const int keep = data->length < chars ? data->length : chars;
+        std::memcpy(fresh->chars(), data->chars(), static_cast<std::size_t>(keep) * static_cast<std::size_t>(charSize));
+        fresh->chars()[keep] = 0;
+        fresh->length = keep;
+        fresh->refs = data->refs;
+        Free(data);
+        return fresh;
+    }
+
+    StringData* GetNilString() override { return DefaultStringManager()->GetNilString(); }
+
+    IStringManager* Clone() override { return this; }
+};
+
+SlabStringManager* SlabManager() {
+    static SlabStringManager manager;
+    return &manager;
+}
+
+}  // namespace
+
 IStringManager* DefaultStringManager() {
     static HeapStringManager manager;
     return &manager;
+}
+
+StringSlab::~StringSlab() { Retire(); }
+
+void StringSlab::Retire() {
+    if (m_slab && AtomicAdd(&m_slab->live, m_carved - kCarverHold) == 0) FreeSlab(m_slab);
+    m_slab = nullptr;
+}
+
+void StringSlab::DestroyStrings(String* strings, int count) {
+    IStringManager* const slabs = SlabManager();
+    SlabChunk* run = nullptr;
+    std::int32_t pending = 0;
+    for (int i = 0; i <= count; ++i) {
+        StringData* data = i < count ? strings[i].GetData() : nullptr;
+        const bool carved = data && data->manager == slabs && AtomicLoad(&data->refs) == 1;
+        SlabChunk* slab = carved ? SlabOf(data) : nullptr;
+        if (run && slab != run) {
+            if (AtomicAdd(&run->live, -pending) == 0) FreeSlab(run);
+            run = nullptr;
+            pending = 0;
+        }
+        if (carved) {
+            run = slab;
+            ++pending;  // this string's one reference: the block needs nothing more
+        } else if (data) {
+            strings[i].~String();
+        }
+    }
+}
+
+StringData* StringSlab::Carve(int length) {
+    if (length > kMostCarved) {
+        StringData* own = DefaultStringManager()->Allocate(length, 1);
+        if (!own) throw std::bad_alloc();
+        return own;
+    }
+    const std::size_t align = alignof(StringData);
+    const std::size_t bytes = (sizeof(StringData) + static_cast<std::size_t>(length) + 1 + align - 1) / align * align;
+    if (!m_slab || static_cast<std::size_t>(m_end - m_next) < bytes) {
+        char* fresh = static_cast<char*>(AllocateSlab());
+        if (!fresh) throw std::bad_alloc();
+        Retire();
+        m_slab = reinterpret_cast<SlabChunk*>(fresh);
+        m_slab->live = kCarverHold;
+        m_next = fresh + kSlabHeader;
+        m_end = fresh + kSlabBytes;
+        m_carved = 0;
+    }
+    auto* data = reinterpret_cast<StringData*>(m_next);
+    m_next += bytes;
+    ++m_carved;
+    data->manager = SlabManager();
+    data->length = 0;
+    data->capacity = length;
+    data->refs = 1;
+    return data;
+}
+
+void StringData::Release() {
+    // The last reference to a block of our own managers: no one else can reach the count, so the
+    // interlocked decrement is skipped. Blocks of other managers always get it.
+    if ((manager == DefaultStringManager() || manager == SlabManager()) && AtomicLoad(&refs) == 1) {
+        manager->Free(this);
+        return;
+    }
+    if (AtomicDecrement(&refs) <= 0) manager->Free(this);
 }
 
 String::String() { Attach(DefaultStringManager()->GetNilString()); }
 
 String::String(IStringManager* manager) { Attach(manager->GetNilString()); }
 
-String::String(const char* text) : String() {
-    if (text && *text) Assign(text, static_cast<int>(std::strlen(text)));
+String::String(const char* text) : String(text, text ? static_cast<int>(std::strlen(text)) : 0) {}
+
+// A text of our own goes straight into a block of the exact length: the nil block is not touched.
+String::String(const char* text, int length) {
+    if (!text || length <= 0) {
+        Attach(DefaultStringManager()->GetNilString());
+        return;
+    }
+    StringData* data = DefaultStringManager()->Allocate(length, 1);
+    if (!data) throw std::bad_alloc();
+    std::memcpy(data->chars(), text, static_cast<std::size_t>(length));
+    data->length = length;
+    data->chars()[length] = 0;
+    Attach(data);
 }
 
-String::String(const char* text, int length) : String() { Assign(text, length); }
+String::String(std::string_view text)
+    : String(text.data(), text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 2)
+                              ? throw std::bad_alloc()
+                              : static_cast<int>(text.size())) {}
 
-String::String(std::string_view text) : String() {
+String::String(std::string_view text, StringSlab& slab) {
+    if (text.empty()) {
+        Attach(DefaultStringManager()->GetNilString());
+        return;
+    }
     if (text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max() / 2)) throw std::bad_alloc();
-    Assign(text.data(), static_cast<int>(text.size()));
+    const int length = static_cast<int>(text.size());
+    StringData* data = slab.Carve(length);
+    std::memcpy(data->chars(), text.data(), text.size());
+    data->length = length;
+    data->chars()[length] = 0;
+    Attach(data);
 }
 
-String::String(const String& other) : String() { *this = other; }
+// As assignment to our nil string would do it: a block of our own manager (whose clone is itself)
+// is shared unless locked; anything else takes the general road.
+String::String(const String& other) {
+    StringData* source = other.GetData();
+    if (source->manager == DefaultStringManager() && !source->IsLocked()) {
+        source->AddRef();
+        Attach(source);
+        return;
+    }
+    Attach(DefaultStringManager()->GetNilString());
+    *this = other;
+}
 
 String::String(String&& other) noexcept : m_chars(other.m_chars) {
     other.Attach(DefaultStringManager()->GetNilString());

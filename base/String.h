@@ -65,6 +65,37 @@ static_assert(offsetof(StringData, manager) == 0 && offsetof(StringData, length)
 // The manager of this module: blocks from the C runtime heap and one nil block that is never freed.
 IStringManager* DefaultStringManager();
 
+class String;
+struct SlabChunk;
+
+// Many strings made one after another and dropped together (a list filled in one go) carved from
+// large slabs: one allocation per slab instead of one per string. Each string is still a block of
+// its own with its own header and reference count, freed through the manager its header names (a
+// second manager of this module); a slab goes back to the system once its last string is gone
+// and this object carves from it no longer. One thread carves; strings may die anywhere.
+class StringSlab {
+public:
+    StringSlab() = default;
+    StringSlab(const StringSlab&) = delete;
+    StringSlab& operator=(const StringSlab&) = delete;
+    ~StringSlab();
+
+    // Destroys `count` strings in place as their destructors would. The last references to slab
+    // blocks are given back slab by slab, one interlocked step for each run of blocks that share
+    // a slab, instead of one for every string.
+    static void DestroyStrings(String* strings, int count);
+
+private:
+    friend class String;
+    StringData* Carve(int length);  // a block for `length` characters with refs 1
+    void Retire();                  // gives up the slab carved from so far
+
+    SlabChunk* m_slab = nullptr;
+    char* m_next = nullptr;
+    char* m_end = nullptr;
+    std::int32_t m_carved = 0;
+};
+
 class String {
 public:
     String();                                 // the nil string of this module's manager
@@ -72,6 +103,7 @@ public:
     String(const char* text);                 // NOLINT: texts convert implicitly, as at the boundary
     String(const char* text, int length);
     explicit String(std::string_view text);
+    String(std::string_view text, StringSlab& slab);  // a copy of the text in a block from `slab`
     String(const String& other);  // follows the assignment rules: a foreign block is copied
     String(String&& other) noexcept;
     ~String();

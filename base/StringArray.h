@@ -22,6 +22,10 @@ public:
     const String* end() const { return m_data + m_size; }
 
     int Add(const String& value);  // returns the new element's index
+    // A new element holding a copy of `length` characters, in a block of its own made to measure:
+    // no string is made and dropped on the way. Returns its index.
+    int AddText(const char* text, int length);
+    int AddText(const char* text, int length, StringSlab& slab);  // the block carved from `slab`
     void RemoveAll();
 
 private:
