@@ -156,13 +156,20 @@ private:
     std::vector<std::uint32_t> m_prints;
 };
 
+// The list's texts are carved from slabs, keys and values from slabs of their own: the key scans
+// and the release of each array then each go through memory of one kind, in order.
+struct ListSlabs {
+    kit::StringSlab keys;
+    kit::StringSlab values;
+};
+
 // AddPair for texts: the pair appended as the list's own two strings, each made once at its final
 // length.
-void AddTextPair(host::StatsValueList& list, kit::StringSlab& slab, std::string_view key, std::string_view value,
+void AddTextPair(host::StatsValueList& list, ListSlabs& slabs, std::string_view key, std::string_view value,
                  int minLength, std::string_view defaultText) {
     const std::string_view stored = Length(value) > minLength ? value : defaultText;
-    list.keys.AddText(key.data(), Length(key), slab);
-    list.values.AddText(stored.data(), Length(stored), slab);
+    list.keys.AddText(key.data(), Length(key), slabs.keys);
+    list.values.AddText(stored.data(), Length(stored), slabs.values);
 }
 
 // The walk over one answer. Every key is built in one buffer: the prefix of the object being
@@ -171,8 +178,8 @@ void AddTextPair(host::StatsValueList& list, kit::StringSlab& slab, std::string_
 // a list the walk still spends the budget, as the list operations then add nothing.
 class Walk {
 public:
-    Walk(host::StatsValueList* list, FlattenBudget& budget, kit::StringSlab& slab, KeyPrints* prints = nullptr)
-        : m_list(list), m_budget(budget), m_slab(slab), m_prints(prints) {}
+    Walk(host::StatsValueList* list, FlattenBudget& budget, ListSlabs& slabs, KeyPrints* prints = nullptr)
+        : m_list(list), m_budget(budget), m_slabs(slabs), m_prints(prints) {}
 
     void Object(const JsonValue& object, std::string_view prefix) { Object(object, 0, Start(prefix)); }
     void Scalars(const JsonValue& object, std::string_view prefix) { Scalars(object, 0, Start(prefix)); }
@@ -222,7 +229,7 @@ private:
             m_key.append(name);
             if (!m_list) continue;
             const std::string_view key = std::string_view(m_key).substr(from);
-            AddTextPair(*m_list, m_slab, key, ScalarText(member->value, number), 0, provider::kNoValue);
+            AddTextPair(*m_list, m_slabs, key, ScalarText(member->value, number), 0, provider::kNoValue);
             if (m_prints) m_prints->Add(key);
         }
         m_key.resize(to);
@@ -284,18 +291,18 @@ private:
 
     host::StatsValueList* m_list;
     FlattenBudget& m_budget;
-    kit::StringSlab& m_slab;
+    ListSlabs& m_slabs;
     KeyPrints* m_prints;
     std::string m_key;
 };
 
 // MapKey for a key of the table. The found value's text lies in its block, which stays where it
 // is while the arrays grow.
-void MapTableKey(host::StatsValueList& list, kit::StringSlab& slab, KeyPrints& prints, std::string_view rawKey,
+void MapTableKey(host::StatsValueList& list, ListSlabs& slabs, KeyPrints& prints, std::string_view rawKey,
                  std::string_view outputKey, int minLength) {
     const kit::String* value = prints.First(list, rawKey);
     if (!value) return;
-    AddTextPair(list, slab, outputKey, value->view(), minLength, provider::kNoValue);
+    AddTextPair(list, slabs, outputKey, value->view(), minLength, provider::kNoValue);
     prints.Add(outputKey);
 }
 
@@ -336,25 +343,25 @@ kit::String CStatsSession::GetValueByKey(const JsonValue& object, const char* na
 }
 
 void CStatsSession::AddScalars(const JsonValue& object, const kit::String& prefix, FlattenBudget& budget) {
-    kit::StringSlab slab;
-    Walk(valueList ? &*valueList : nullptr, budget, slab).Scalars(object, prefix.view());
+    ListSlabs slabs;
+    Walk(valueList ? &*valueList : nullptr, budget, slabs).Scalars(object, prefix.view());
 }
 
 void CStatsSession::FlattenObject(const JsonValue& object, const kit::String& prefix, FlattenBudget& budget) {
-    kit::StringSlab slab;
-    Walk(valueList ? &*valueList : nullptr, budget, slab).Object(object, prefix.view());
+    ListSlabs slabs;
+    Walk(valueList ? &*valueList : nullptr, budget, slabs).Object(object, prefix.view());
 }
 
 void CStatsSession::FlattenArray(const JsonValue& array, std::string_view name, const kit::String& prefix,
                                  FlattenBudget& budget) {
-    kit::StringSlab slab;
-    Walk(valueList ? &*valueList : nullptr, budget, slab).Array(array, name, prefix.view());
+    ListSlabs slabs;
+    Walk(valueList ? &*valueList : nullptr, budget, slabs).Array(array, name, prefix.view());
 }
 
 void CStatsSession::FlattenElement(const JsonValue& element, std::string_view name, const kit::String& prefix,
                                    FlattenBudget& budget) {
-    kit::StringSlab slab;
-    Walk(valueList ? &*valueList : nullptr, budget, slab).Element(element, name, prefix.view());
+    ListSlabs slabs;
+    Walk(valueList ? &*valueList : nullptr, budget, slabs).Element(element, name, prefix.view());
 }
 
 int CStatsSession::ParseStats(const kit::String& body) {
@@ -373,17 +380,17 @@ int CStatsSession::ParseStats(const kit::String& body) {
     if (!valueList) return provider::StateStatsGathered;
     host::StatsValueList& list = *valueList;
     KeyPrints prints(list);
-    kit::StringSlab slab;
+    ListSlabs slabs;
     if (!document.HasParseError() && document.IsObject()) {
         FlattenBudget budget = FlattenBudget::ForBody(static_cast<std::size_t>(body.GetLength()));
-        Walk(&list, budget, slab, &prints).Object(document, {});
+        Walk(&list, budget, slabs, &prints).Object(document, {});
     }
     for (std::size_t i = 0; i < provider::kOutputKeyCount; ++i) {
         const provider::OutputKey& row = provider::kOutputKeys[i];
         if (row.rawKey) {
-            MapTableKey(list, slab, prints, row.rawKey, row.key, row.minLength);
+            MapTableKey(list, slabs, prints, row.rawKey, row.key, row.minLength);
         } else {
-            AddTextPair(list, slab, row.key, row.caption, row.minLength, provider::kNoValue);
+            AddTextPair(list, slabs, row.key, row.caption, row.minLength, provider::kNoValue);
             prints.Add(row.key);
         }
     }
