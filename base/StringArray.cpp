@@ -47,14 +47,14 @@ int StringArray::Add(const String& value) {
 
 int StringArray::AddText(const char* text, int length) {
     if (m_size == std::numeric_limits<std::int32_t>::max()) throw std::bad_alloc();
-    Grow(m_size + 1);  // moves the string objects only, never characters: `text` may be an element's
+    if (m_size == m_capacity) Grow(m_size + 1);  // moves the string objects only, never characters
     new (&m_data[m_size]) String(text, length);
     return m_size++;
 }
 
 int StringArray::AddText(const char* text, int length, StringSlab& slab) {
     if (m_size == std::numeric_limits<std::int32_t>::max()) throw std::bad_alloc();
-    Grow(m_size + 1);
+    if (m_size == m_capacity) Grow(m_size + 1);
     new (&m_data[m_size]) String(std::string_view(text, length > 0 ? static_cast<std::size_t>(length) : 0), slab);
     return m_size++;
 }
