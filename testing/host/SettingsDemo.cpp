@@ -5,12 +5,6 @@
 // colours.
 //   settingsdemo <ravo.dll> <folder for the PNG files> <ostrel_only.dll>
 #include <windows.h>
-// GDI+ writes the PNG files; its headers want min and max.
-#include <algorithm>
-using std::max;
-using std::min;
-#include <objidl.h>
-#include <gdiplus.h>
 
 #include <cstdio>
 #include <string>
@@ -18,6 +12,7 @@ using std::min;
 #include "hostapi/ExportTypes.h"
 #include "hostapi/HostProtocol.h"
 #include "statswindows/common/StatsProtocol.h"
+#include "testing/host/DemoPictures.h"
 #include "testing/host/HostStrings.h"
 #include "testing/host/PluginModule.h"
 #include "testing/host/StandInHost.h"
@@ -33,60 +28,10 @@ constexpr int kRedCell = 16;
 
 void Print(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-// A rectangle of the screen as a PNG file.
-bool SaveScreen(const RECT& area, const std::string& path) {
-    const int width = area.right - area.left, height = area.bottom - area.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
-    ::SelectObject(memory, old);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-
-    bool saved = false;
-    Gdiplus::GdiplusStartupInput input;
-    ULONG_PTR token = 0;
-    if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
-        Gdiplus::GpBitmap* image = nullptr;
-        if (Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) == Gdiplus::Ok) {
-            static const CLSID kPngEncoder = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
-            wchar_t widePath[MAX_PATH] = {};
-            ::MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, widePath, MAX_PATH);
-            saved = Gdiplus::DllExports::GdipSaveImageToFile(image, widePath, &kPngEncoder, nullptr) == Gdiplus::Ok;
-            Gdiplus::DllExports::GdipDisposeImage(image);
-        }
-        Gdiplus::GdiplusShutdown(token);
-    }
-    ::DeleteObject(bitmap);
-    return saved;
-}
-
 RECT WindowRect(HWND window) {
     RECT rect{};
     ::GetWindowRect(window, &rect);
     return rect;
-}
-
-RECT Around(RECT rect, int border) {
-    const int screenWidth = ::GetSystemMetrics(SM_CXSCREEN), screenHeight = ::GetSystemMetrics(SM_CYSCREEN);
-    return RECT{std::max(0L, rect.left - border), std::max(0L, rect.top - border),
-                std::min<LONG>(screenWidth, rect.right + border), std::min<LONG>(screenHeight, rect.bottom + border)};
-}
-
-void LoadDebugStatistics(hoststub::StandInHost& host, const std::string& ravo) {
-    hoststub::PluginModule provider(ravo);
-    auto getOneStats = provider.Resolve<host::exports::GetOneStats*>("GetOneStats");
-    hoststub::HostString empty;
-    host::StatsRequest request{};
-    request.hostWindow = host.window();
-    request.contractCode = request.password = request.serverBaseUrl = empty.object();
-    request.spareText = request.proxyName = request.proxyPassword = empty.object();
-    request.directConnection = 1;
-    request.serverIndex = 3;  // the debug item: the fixed statistics, without the network
-    int result = 0;
-    host.RunOnUiThread([&] { getOneStats(&request, &result); });
 }
 
 BOOL CALLBACK FindValueWindow(HWND hwnd, LPARAM found) {
@@ -111,7 +56,7 @@ int main(int argc, char** argv) {
     }
     const std::string folder = hoststub::WindowsPath(argv[2]);
     hoststub::StandInHost host;
-    LoadDebugStatistics(host, argv[1]);
+    hoststub::LoadDebugStatistics(host, argv[1]);
     hoststub::PluginModule plugin(argv[3]);
     auto show = plugin.Resolve<host::exports::ShowStatsData*>("ShowStatsData");
     host.ShowStats(show, 1, 600);
@@ -138,7 +83,7 @@ int main(int argc, char** argv) {
     ::UnionRect(&both, &dialogRect, &popupRect);
     const std::string dialogShot = folder + "\\ostrel_only-settings.png";
     Print(std::string("settings dialog with the colour popup open: ") +
-          (SaveScreen(Around(both, 8), dialogShot) ? dialogShot : "screenshot failed") + "\n");
+          (hoststub::SaveScreenPicture(hoststub::AroundOnScreen(both, 8), dialogShot) ? dialogShot : "screenshot failed") + "\n");
 
     ::PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
     hoststub::WaitUntilGone(popup);
@@ -150,7 +95,7 @@ int main(int argc, char** argv) {
     ::Sleep(300);
     const std::string windowShot = folder + "\\ostrel_only-red-text.png";
     Print(std::string("the window with the red text chosen: ") +
-          (SaveScreen(WindowRect(window), windowShot) ? windowShot : "screenshot failed") + "\n");
+          (hoststub::SaveScreenPicture(WindowRect(window), windowShot) ? windowShot : "screenshot failed") + "\n");
 
     host.RunOnUiThread([&] { plugin.Unload(); });
     return 0;
