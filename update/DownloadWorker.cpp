@@ -70,18 +70,35 @@ bool WaitHandlingSentMessages(HANDLE thread, DWORD milliseconds) {
 
 CWorkerThread::~CWorkerThread() {
     // A subclass stops its thread in its own destructor (RequestStop is its virtual); this only
-    // releases a thread that has ended.
-    if (m_thread) {
-        ::WaitForSingleObject(m_thread.get(), INFINITE);
-        m_thread.reset();
-    }
+    // releases a thread that has ended. On the thread itself (the plug-in unloaded by the
+    // thread's last module reference as it ends) there is nothing to wait for.
+    if (m_thread && m_threadId != ::GetCurrentThreadId()) ::WaitForSingleObject(m_thread.get(), INFINITE);
+    m_thread.reset();
 }
 
-DWORD WINAPI CWorkerThread::ThreadBody(void* self) { return static_cast<CWorkerThread*>(self)->Run(); }
+// The thread holds a reference on the module that holds its code, so that the module stays while
+// the thread runs: a host that unloads the plug-in meanwhile does not pull the code away, and the
+// plug-in's unload never has to wait for the thread inside the loader's lock (which the thread
+// needs to end). The thread gives the reference back as it ends.
+DWORD WINAPI CWorkerThread::ThreadBody(void* self) {
+    auto* worker = static_cast<CWorkerThread*>(self);
+    HMODULE module = std::exchange(worker->m_module, nullptr);
+    const DWORD exitCode = worker->Run();
+    if (module) ::FreeLibraryAndExitThread(module, exitCode);
+    return exitCode;
+}
 
 bool CWorkerThread::Start() {
     if (m_thread) return false;
+    HMODULE module = nullptr;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&CWorkerThread::ThreadBody),
+                         &module);
+    m_module = module;
     m_thread.reset(::CreateThread(nullptr, 0, &CWorkerThread::ThreadBody, this, 0, &m_threadId));
+    if (!m_thread && module) {
+        m_module = nullptr;
+        ::FreeLibrary(module);
+    }
     return static_cast<bool>(m_thread);
 }
 

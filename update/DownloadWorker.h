@@ -52,6 +52,7 @@ private:
 
     kit::UniqueHandle m_thread;
     DWORD m_threadId = 0;
+    HMODULE m_module = nullptr;  // handed to the starting thread
 };
 
 // The internet handles that a run opens, registered so that a stop from another thread can close

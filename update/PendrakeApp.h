@@ -9,7 +9,7 @@
 
 class CUpdatePluginApp : public kit::PluginApp {
 public:
-    void ExitInstance() override { currentWindow.reset(); }
+    void ExitInstance() override;
 
     // The run procedure: quick check, question, a new update window; `quiet` shows nothing when
     // no newer version is found.

@@ -45,7 +45,15 @@ CUpdateDlg::CUpdateDlg(const UpdateWindowCalls& calls)
 CUpdateDlg::~CUpdateDlg() {
     // The worker stops while this object is whole: reports it sends meanwhile are handled here.
     m_worker->Stop(false);
-    if (handle()) ::DestroyWindow(handle());
+    if (handle() && ::GetWindowThreadProcessId(handle(), nullptr) == ::GetCurrentThreadId()) ::DestroyWindow(handle());
+}
+
+void CUpdateDlg::Abandon() {
+    for (HWND window : {m_pane.handle(), handle()}) {
+        if (!window || !::IsWindow(window)) continue;
+        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&::DefWindowProcA));
+    }
+    if (handle()) ::PostMessageA(handle(), WM_CLOSE, 0, 0);
 }
 
 bool CUpdateDlg::Create(int templateId, HWND parent, const UpdateStartInfo* info) {

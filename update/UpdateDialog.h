@@ -33,6 +33,11 @@ public:
     // initialisation (and the full check) runs inside. The caller shows the window.
     bool Create(int templateId, HWND parent, const UpdateStartInfo* info);
 
+    // For an unload on another thread than the window's: hands the window and the pane to the
+    // system's default procedure and has their own thread close them. The object must then be
+    // left alone (no destructor off the window's thread).
+    void Abandon();
+
     bool IsBusy() const { return m_busy != 0; }
     CUpdateEngine& Engine() { return m_engine; }
     CDownloadThread& Worker() { return *m_worker; }

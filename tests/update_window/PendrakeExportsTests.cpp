@@ -74,9 +74,11 @@ struct HostRig {
     }
     ~HostRig() {
         host.RunOnUiThread([&] { plugin.reset(); });  // the host unloads on its own thread
+        rig_release();
         ::SetEnvironmentVariableA("TMP", savedTmp.c_str());
         ::SetEnvironmentVariableA("TEMP", savedTemp.c_str());
     }
+    void rig_release() { server.ReleaseStalls(); }
     static std::string Variable(const char* name) {
         char value[MAX_PATH] = {};
         ::GetEnvironmentVariableA(name, value, MAX_PATH);
@@ -265,6 +267,35 @@ TEST_CASE("a run procedure while the window downloads returns at once, without a
         CHECK(box.Answered());
     }
     CHECK_FALSE(::IsWindow(window));
+}
+
+TEST_CASE("the host unloads the plug-in during a download: the code stays until the worker has ended") {
+    HostRig rig;
+    rig.server.Set("/upd/files/new.bin", Route{200, std::string(5000, 'x'), Route::StallCutOff, 1000});
+    const DWORD ui = rig.host.uiThreadId();
+    {
+        DialogDriver box(ui, "Обновление", IDOK);
+        rig.RunUpdate();
+        CHECK(box.Answered());
+    }
+    HWND window = FindDialog(ui, "Обновление Тест", 2000);
+    REQUIRE(window);
+    DialogDriver::Click(window, IDC_UPDATE_BUTTON);
+    REQUIRE(rig.server.WaitForStall(10000));
+    const ULONGLONG start = ::GetTickCount64();
+    rig.host.RunOnUiThread([&] { rig.plugin.reset(); });
+    CHECK(::GetTickCount64() - start < 1000);
+    // The download fails by itself (the rest never comes); then the worker lets the module go,
+    // and the window is closed on its own thread.
+    bool gone = false;
+    for (int i = 0; i < 200 && !gone; ++i) {
+        ::Sleep(50);
+        gone = !::GetModuleHandleA("pendrake.dll") && !::IsWindow(window);
+    }
+    CAPTURE(::GetModuleHandleA("pendrake.dll") != nullptr);
+    CAPTURE(::IsWindow(window));
+    CAPTURE(DialogDriver::ItemText(window, IDC_UPDATE_STATUS));
+    CHECK(gone);
 }
 
 TEST_CASE("a whole update as a user does it: the files reach the program folder through the updater") {

@@ -141,7 +141,7 @@ void UpdateServer::Answer(UINT_PTR clientSocket) {
     std::string extra;
     const std::string rangeHeader = "\r\nrange: bytes=";
     size_t range = lower.find(rangeHeader);
-    if (known && route.status == 200 && range != std::string::npos) {
+    if (known && route.status == 200 && route.mode != Route::StallCutOff && range != std::string::npos) {
         size_t from = std::strtoul(lower.c_str() + range + rangeHeader.size(), nullptr, 10);
         if (from <= route.body.size()) {
             extra = "Content-Range: bytes " + std::to_string(from) + "-" + std::to_string(route.body.size() - 1) + "/" +
@@ -154,11 +154,11 @@ void UpdateServer::Answer(UINT_PTR clientSocket) {
     bool ok = SendAll(client, head.data(), head.size());
     if (ok && route.mode == Route::CutOff) {
         SendAll(client, route.body.data(), route.breakAt);
-    } else if (ok && route.mode == Route::Stall) {
+    } else if (ok && (route.mode == Route::Stall || route.mode == Route::StallCutOff)) {
         ok = SendAll(client, route.body.data(), route.breakAt);
         ::SetEvent(m_stalled.get());
         HANDLE wake[] = {m_release.get(), m_stopping.get()};
-        if (ok && ::WaitForMultipleObjects(2, wake, FALSE, 60000) == WAIT_OBJECT_0)
+        if (ok && ::WaitForMultipleObjects(2, wake, FALSE, 60000) == WAIT_OBJECT_0 && route.mode == Route::Stall)
             SendAll(client, route.body.data() + route.breakAt, route.body.size() - route.breakAt);
     } else if (ok) {
         SendAll(client, route.body.data(), route.body.size());

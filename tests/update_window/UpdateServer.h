@@ -17,8 +17,10 @@ namespace updatetest {
 struct Route {
     int status = 200;
     std::string body;
-    enum Mode { Whole, CutOff, Stall } mode = Whole;
-    size_t breakAt = 0;  // CutOff: bytes sent before the close; Stall: before the stall
+    enum Mode { Whole, CutOff, Stall, StallCutOff } mode = Whole;
+    size_t breakAt = 0;  // CutOff: bytes sent before the close; Stall(CutOff): before the stall
+    // A range request gets the rest of the body (206), except from a StallCutOff route, which
+    // answers every request alike.
 };
 
 class UpdateServer {
