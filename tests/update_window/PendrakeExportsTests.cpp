@@ -166,6 +166,62 @@ TEST_CASE("the resources: the updater byte for byte, the GIF, template 4015 in l
     CHECK(::SizeofResource(module, page) == 950);
 }
 
+// The controls of a DLGTEMPLATEEX: id, style, extended style and rectangle, in template order.
+struct TemplateItem {
+    int id;
+    DWORD style, exStyle;
+    short x, y, cx, cy;
+    bool operator==(const TemplateItem&) const = default;
+};
+
+const WORD* SkipText(const WORD* p) {  // a name or an ordinal (0xFFFF, number)
+    if (*p == 0xFFFF) return p + 2;
+    while (*p) ++p;
+    return p + 1;
+}
+
+TEST_CASE("template 4015: style, size, caption, font and the controls as laid out") {
+    hoststub::PluginModule plugin(PluginPath());
+    HMODULE module = plugin.handle();
+    HRSRC found = ::FindResourceExA(module, MAKEINTRESOURCEA(5), MAKEINTRESOURCEA(IDD_UPDATE),
+                                    MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US));
+    REQUIRE(found);
+    auto* bytes = static_cast<const BYTE*>(::LockResource(::LoadResource(module, found)));
+    auto word = [&](size_t at) { return *reinterpret_cast<const WORD*>(bytes + at); };
+    auto dword = [&](size_t at) { return *reinterpret_cast<const DWORD*>(bytes + at); };
+    REQUIRE(word(0) == 1);
+    REQUIRE(word(2) == 0xFFFF);
+    CHECK(dword(8) == 0);           // extended style
+    CHECK(dword(12) == 0x80C002C8);  // WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_SETFOREGROUND | DS_FIXEDSYS
+    const int count = word(16);
+    CHECK(static_cast<short>(word(22)) == 300);
+    CHECK(static_cast<short>(word(24)) == 197);
+    const WORD* p = reinterpret_cast<const WORD*>(bytes + 26);
+    p = SkipText(SkipText(p));  // menu, class
+    CHECK(std::wstring(reinterpret_cast<const wchar_t*>(p)) == L"Update...");
+    p = SkipText(p);
+    CHECK(p[0] == 8);  // points
+    CHECK(std::wstring(reinterpret_cast<const wchar_t*>(p + 3)) == L"MS Shell Dlg");
+    p = SkipText(p + 3);
+    std::vector<TemplateItem> items;
+    for (int i = 0; i < count; ++i) {
+        auto at = reinterpret_cast<const BYTE*>(p);
+        at = reinterpret_cast<const BYTE*>((reinterpret_cast<std::uintptr_t>(at) + 3) & ~std::uintptr_t{3});
+        const DWORD exStyle = *reinterpret_cast<const DWORD*>(at + 4), style = *reinterpret_cast<const DWORD*>(at + 8);
+        const short* rect = reinterpret_cast<const short*>(at + 12);
+        const int id = *reinterpret_cast<const int*>(at + 20);
+        items.push_back(TemplateItem{id, style, exStyle, rect[0], rect[1], rect[2], rect[3]});
+        p = SkipText(SkipText(reinterpret_cast<const WORD*>(at + 24)));  // class, text
+        p += 1 + *p / 2;                                                  // creation data
+    }
+    CHECK(items == std::vector<TemplateItem>{{4001, 0x40800001, 0, 4, 180, 178, 10},
+                                             {4002, 0x50010000, 0, 245, 178, 50, 14},
+                                             {4003, 0x50010000, 0, 189, 178, 50, 14},
+                                             {4004, 0x40010000, 0, 0, 0, 50, 14},
+                                             {4007, 0x50020001, 0, 4, 175, 179, 21},
+                                             {-1, 0x5002000C, 0x20000, 0, 173, 300, 1}});
+}
+
 TEST_CASE("the menu: one entry written into the host's own strings") {
     hoststub::PluginModule plugin(PluginPath());
     auto* menu = reinterpret_cast<host::exports::GetPluginMenu*>(reinterpret_cast<void*>(plugin.Find("GetPluginMenu")));
