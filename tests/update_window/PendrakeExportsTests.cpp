@@ -340,7 +340,7 @@ TEST_CASE("the host unloads the plug-in during a download: the code stays until 
     REQUIRE(rig.server.WaitForStall(10000));
     const ULONGLONG start = ::GetTickCount64();
     rig.host.RunOnUiThread([&] { rig.plugin.reset(); });
-    CHECK(::GetTickCount64() - start < 1000);
+    CHECK(::GetTickCount64() - start < 3000);  // no wait for the worker inside the unload
     // The download fails by itself (the rest never comes); then the worker lets the module go,
     // and the window is closed on its own thread.
     bool gone = false;
