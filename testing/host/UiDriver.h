@@ -10,13 +10,18 @@
 
 namespace hoststub {
 
+// How long a driver waits for a window by default: generous, since the first window of a fresh
+// prefix on a loaded machine can take seconds (fonts are found then); a window that comes returns
+// at once.
+constexpr DWORD kUiWaitMs = 15000;
+
 // The first visible top-level window of `thread` for which `match` is true, waited for up to
 // `timeoutMs`; null when none came.
-HWND WaitForThreadWindow(DWORD thread, const std::function<bool(HWND)>& match, DWORD timeoutMs = 5000);
-HWND WaitForPopupMenu(DWORD thread, DWORD timeoutMs = 5000);
-HWND WaitForDialog(DWORD thread, const std::string& title, DWORD timeoutMs = 5000);
-HWND WaitForWindowClass(DWORD thread, const std::string& className, DWORD timeoutMs = 5000);
-bool WaitUntilGone(HWND window, DWORD timeoutMs = 5000);
+HWND WaitForThreadWindow(DWORD thread, const std::function<bool(HWND)>& match, DWORD timeoutMs = kUiWaitMs);
+HWND WaitForPopupMenu(DWORD thread, DWORD timeoutMs = kUiWaitMs);
+HWND WaitForDialog(DWORD thread, const std::string& title, DWORD timeoutMs = kUiWaitMs);
+HWND WaitForWindowClass(DWORD thread, const std::string& className, DWORD timeoutMs = kUiWaitMs);
+bool WaitUntilGone(HWND window, DWORD timeoutMs = kUiWaitMs);
 
 std::string ClassNameOf(HWND window);
 std::string WindowText(HWND window);
