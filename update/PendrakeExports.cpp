@@ -27,7 +27,7 @@ void WriteOutString(kit::String* target, const char* text) {
 
 // The plug-in goes on the thread that gave its last reference back: the host's, or a download
 // worker's that ended after the host had let the plug-in go (the worker keeps the code loaded while
-// it runs). On another thread than the window's, the window is cut loose and closed by its own
+// it runs). On another thread than the window's, the window is cut loose and hidden by its own
 // thread, and the objects are left: none of their destructors may run off that thread.
 void CUpdatePluginApp::ExitInstance() {
     if (currentWindow && currentWindow->handle() &&

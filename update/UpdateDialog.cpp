@@ -53,7 +53,7 @@ void CUpdateDlg::Abandon() {
         if (!window || !::IsWindow(window)) continue;
         ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&::DefWindowProcA));
     }
-    if (handle()) ::PostMessageA(handle(), WM_CLOSE, 0, 0);
+    if (handle()) ::ShowWindowAsync(handle(), SW_HIDE);
 }
 
 bool CUpdateDlg::Create(int templateId, HWND parent, const UpdateStartInfo* info) {

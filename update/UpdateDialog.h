@@ -34,8 +34,10 @@ public:
     bool Create(int templateId, HWND parent, const UpdateStartInfo* info);
 
     // For an unload on another thread than the window's: hands the window and the pane to the
-    // system's default procedure and has their own thread close them. The object must then be
-    // left alone (no destructor off the window's thread).
+    // system's default procedure and has their own thread hide them. They are not closed: the
+    // window's thread destroying them while the unload holds the loader's lock deadlocks under
+    // Wine; they go with their thread. The object must then be left alone (no destructor off the
+    // window's thread).
     void Abandon();
 
     bool IsBusy() const { return m_busy != 0; }
