@@ -312,9 +312,13 @@ TEST_CASE("a run procedure while the window downloads returns at once, without a
     CHECK(rig.ListRequests() == checks);
     CHECK(FindDialog(ui, "Обновление", 0) == nullptr);
     CHECK(::IsWindow(window));
-    // Cancel twice: the window is no longer busy, and the next run replaces it.
-    DialogDriver::Click(window, IDC_UPDATE_BUTTON);
-    DialogDriver::Click(window, IDC_UPDATE_BUTTON);
+    // Cancel twice (both presses in one go on the window's thread, so that the worker's end after
+    // the first cannot come between them): the window is no longer busy, and the next run
+    // replaces it.
+    rig.host.RunOnUiThread([&] {
+        DialogDriver::Click(window, IDC_UPDATE_BUTTON);
+        DialogDriver::Click(window, IDC_UPDATE_BUTTON);
+    });
     CHECK(DialogDriver::ItemText(window, IDC_UPDATE_STATUS) == "обновление не выполнено");
     rig.server.ReleaseStalls();
     {
