@@ -6,14 +6,12 @@
 //   updatedemo <pendrake.dll> <folder for the PNG files> <work folder>
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <vector>
 
-#include "base/Unique.h"
+#include "testing/host/DemoPictures.h"
 #include "testing/host/HostStrings.h"
 #include "testing/host/PluginModule.h"
 #include "testing/host/StandInHost.h"
@@ -27,95 +25,11 @@ using hoststub::DialogDriver;
 
 std::string Utf8(const std::string& cp1251) { return hoststub::ToUtf8(cp1251); }
 
-unsigned long Crc32(const std::string& data, unsigned long crc = 0) {
-    crc = ~crc & 0xFFFFFFFFul;
-    for (unsigned char c : data) {
-        crc ^= c;
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320ul & (0ul - (crc & 1)));
-    }
-    return ~crc & 0xFFFFFFFFul;
-}
-
-void PutBig(std::string& out, unsigned long value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out += static_cast<char>((value >> shift) & 0xFF);
-}
-
-// A PNG of 24-bit rows with stored (uncompressed) deflate blocks.
-bool WritePng(const std::string& path, int width, int height, const std::vector<unsigned char>& bgr) {
-    std::string raw;
-    for (int y = 0; y < height; ++y) {
-        raw += '\0';
-        for (int x = 0; x < width; ++x) {
-            const unsigned char* p = &bgr[(static_cast<size_t>(y) * width + x) * 4];
-            raw += static_cast<char>(p[2]);
-            raw += static_cast<char>(p[1]);
-            raw += static_cast<char>(p[0]);
-        }
-    }
-    std::string zlib("\x78\x01", 2);
-    unsigned long a = 1, b = 0;
-    for (unsigned char c : raw) {
-        a = (a + c) % 65521;
-        b = (b + a) % 65521;
-    }
-    for (size_t at = 0; at < raw.size() || at == 0; at += 65535) {
-        const size_t n = std::min<size_t>(65535, raw.size() - at);
-        zlib += static_cast<char>(at + n >= raw.size() ? 1 : 0);
-        zlib += static_cast<char>(n & 0xFF);
-        zlib += static_cast<char>(n >> 8);
-        zlib += static_cast<char>(~n & 0xFF);
-        zlib += static_cast<char>((~n >> 8) & 0xFF);
-        zlib.append(raw, at, n);
-        if (raw.empty()) break;
-    }
-    PutBig(zlib, (b << 16) | a);
-    auto chunk = [](std::string& png, const char* type, const std::string& data) {
-        PutBig(png, static_cast<unsigned long>(data.size()));
-        std::string body = std::string(type) + data;
-        png += body;
-        PutBig(png, Crc32(body));
-    };
-    std::string header;
-    PutBig(header, static_cast<unsigned long>(width));
-    PutBig(header, static_cast<unsigned long>(height));
-    header += std::string("\x08\x02\x00\x00\x00", 5);
-    std::string png("\x89PNG\r\n\x1A\n", 8);
-    chunk(png, "IHDR", header);
-    chunk(png, "IDAT", zlib);
-    chunk(png, "IEND", "");
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return false;
-    const bool ok = std::fwrite(png.data(), 1, png.size(), file) == png.size();
-    std::fclose(file);
-    return ok;
-}
-
 // What the screen shows where the window is (a box in front of it included).
 bool Screenshot(HWND window, const std::string& path) {
     RECT rect;
     ::GetWindowRect(window, &rect);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    kit::UniqueBitmap bitmap(::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    bool ok = false;
-    if (bitmap && memory) {
-        kit::SelectGuard select(memory, bitmap.get());
-        ::BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-        ::GdiFlush();
-        const auto* p = static_cast<const unsigned char*>(bits);
-        ok = WritePng(path, width, height, std::vector<unsigned char>(p, p + static_cast<size_t>(width) * height * 4));
-    }
-    if (memory) ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
-    return ok;
+    return hoststub::SaveScreenPicture(rect, path);
 }
 
 void Wait(DWORD milliseconds) {
