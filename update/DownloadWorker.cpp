@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "update/BodyDownload.h"
 #include "update/portable/FormatText.h"
 #include "update/portable/SizeText.h"
 #include "update/portable/UpdateListRules.h"
@@ -16,30 +17,9 @@ constexpr DWORD kOpenUrlFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NEED_FILE;
 static_assert(kOpenUrlFlags == 0x80000C10);
 constexpr DWORD kCanonicalCapacity = 1024;
-constexpr DWORD kChunkSize = 4096;
 constexpr DWORD kPoliteWaitMilliseconds = 250;  // ten times 25 ms
 
 bool IsTimeout(DWORD error) { return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT; }
-
-// The HTTP status of an open URL, or 0 when it has none (another protocol).
-DWORD HttpStatus(HINTERNET request) {
-    DWORD status = 0;
-    DWORD length = sizeof status;
-    if (!::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) {
-        return 0;
-    }
-    return status;
-}
-
-// The announced body length of an HTTP answer, or -1 when none was sent.
-long long ContentLength(HINTERNET request) {
-    char text[32] = {};
-    DWORD length = sizeof text;
-    if (!::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) return -1;
-    char* end = nullptr;
-    long long value = std::strtoll(text, &end, 10);
-    return end != text && value >= 0 ? value : -1;
-}
 
 // Waits for `thread` to end, handling the messages that other threads send to this one meanwhile
 // (a worker inside SendMessage to a window of this thread finishes its call). INFINITE waits
@@ -331,66 +311,46 @@ bool CUpdateDownloader::ResumeFrom(DownloadSource& source, long long offset, DWO
     DWORD length = sizeof range;
     char expected[48];
     std::snprintf(expected, sizeof expected, "bytes %lu-", from);
-    return HttpStatus(request) == 206 &&
+    return HttpStatusOf(&::HttpQueryInfoA, request) == 206 &&
            ::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_RANGE, range, &length, nullptr) &&
            std::strncmp(range, expected, std::strlen(expected)) == 0;
 }
 
 bool CUpdateDownloader::DownloadToFile(DownloadSource& source, const char* path, int* size, const char* name) {
-    if (Halted()) return false;
-    Send(WM_UPD_FILE_RANGE, 0, static_cast<LPARAM>(*size));
-    kit::UniqueFile file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    Send(WM_UPD_FILE_POS, 0, 0);
-    kit::String status = FormatText("загрузка %s", name);
-    Send(WM_UPD_STATUS, UpdPointerParam(&status), 0);
+    // The worker's download: a read that times out asks for the rest of the body again (Wine drops
+    // the connection then) until the stall limit; a stop ends it at once, a cancel after the
+    // chunk at hand, and either leaves the partial file where it is.
+    class Download final : public CBodyDownload {
+    public:
+        Download(CUpdateDownloader& worker, DownloadSource& source) : m_worker(worker), m_source(source) {}
 
-    auto fail = [&]() {
-        file.reset();
-        ::DeleteFileA(path);
-        return false;
+    private:
+        void Report(UINT message, WPARAM wParam, LPARAM lParam) override { m_worker.Send(message, wParam, lParam); }
+        ReadResult ReadChunk(char* chunk, DWORD capacity, DWORD* read, long long received) override {
+            for (;;) {
+                *read = 0;
+                const bool ok = ::InternetReadFile(m_source.get(), chunk, capacity, read) != FALSE;
+                const DWORD error = ok ? 0 : ::GetLastError();
+                if (m_worker.IsStopped()) return ReadResult::Abandoned;
+                if (!ok && IsTimeout(error) && !m_worker.IsCancelled() && m_stalled < kStallLimitMilliseconds) {
+                    m_stalled += kPollMilliseconds;
+                    if (m_worker.ResumeFrom(m_source, received, &m_stalled)) continue;
+                    if (m_worker.IsStopped()) return ReadResult::Abandoned;
+                }
+                if (!ok) return m_worker.IsCancelled() ? ReadResult::Abandoned : ReadResult::Failed;
+                if (*read > 0) m_stalled = 0;
+                return ReadResult::Data;
+            }
+        }
+        bool AbandonAfterWrite() override { return m_worker.Halted(); }
+
+        CUpdateDownloader& m_worker;
+        DownloadSource& m_source;
+        DWORD m_stalled = 0;
     };
-    // An HTTP answer is judged by its status: an error page is not the file, whatever its bytes.
-    // Only an answer without a status (another protocol) falls back to the "404" test per chunk.
-    const DWORD httpStatus = HttpStatus(source.get());
-    if (httpStatus != 0 && (httpStatus < 200 || httpStatus > 299)) return fail();
-    const bool chunkTest = httpStatus == 0;
-    const long long expected = httpStatus != 0 ? ContentLength(source.get()) : -1;
-
-    char chunk[kChunkSize];
-    long long received = 0;
-    DWORD stalled = 0;
-    for (;;) {
-        DWORD read = 0;
-        bool ok = ::InternetReadFile(source.get(), chunk, kChunkSize, &read) != FALSE;
-        const DWORD error = ok ? 0 : ::GetLastError();
-        if (IsStopped()) return false;  // the partial file stays, closed
-        if (!ok && IsTimeout(error) && !IsCancelled() && stalled < kStallLimitMilliseconds) {
-            stalled += kPollMilliseconds;
-            if (ResumeFrom(source, received, &stalled)) continue;
-            if (IsStopped()) return false;
-        }
-        if (chunkTest && ok && ChunkReadsAsNotFound(chunk, read)) return fail();
-        if (!ok) {
-            if (IsCancelled()) return false;  // a cancelled read: the partial file stays
-            return fail();
-        }
-        if (read > 0) stalled = 0;
-        if (read == 0) {
-            // A body that ends before its announced length was cut off: it is not the file.
-            if (expected >= 0 && received < expected) return fail();
-            file.reset();
-            *size = static_cast<int>(received);
-            return true;
-        }
-        received += read;
-        DWORD written = 0;
-        ::WriteFile(file.get(), chunk, read, &written, nullptr);
-        Send(WM_UPD_FILE_POS, static_cast<WPARAM>(received), 0);
-        if (Halted()) return false;     // the file stays, partly written
-        if (written < read) return false;  // the file is closed and stays
-    }
+    if (Halted()) return false;
+    Download download(*this, source);
+    return download.SaveTo(source.get(), &::HttpQueryInfoA, path, size, name);
 }
 
 UpdateResult CUpdateDownloader::DownloadAll(const kit::String& baseUrl, const UpdateFileList& list) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "update/BodyDownload.h"
 #include "update/portable/FormatText.h"
 #include "update/portable/UpdateListRules.h"
 
@@ -16,7 +17,6 @@ constexpr DWORD kOpenUrlFlags =
     INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NEED_FILE;
 static_assert(kOpenUrlFlags == 0x80000C10);
 constexpr DWORD kCanonicalCapacity = 1024;
-constexpr DWORD kChunkSize = 4096;
 
 // The profile functions as the reader of the saved list file.
 class ProfileReader final : public IUpdateListReader {
@@ -47,26 +47,6 @@ std::vector<std::string> ProfileSectionNames(const char* file) {
         }
         buffer.resize(buffer.size() * 4);
     }
-}
-
-using HttpQueryInfoFn = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
-
-// The HTTP status of an open URL, or 0 when it has none (another protocol, or not readable).
-DWORD HttpStatus(HttpQueryInfoFn query, HINTERNET request) {
-    DWORD status = 0;
-    DWORD length = sizeof status;
-    if (!query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) return 0;
-    return status;
-}
-
-// The announced body length of an HTTP answer, or -1 when none was sent.
-long long ContentLength(HttpQueryInfoFn query, HINTERNET request) {
-    char text[32] = {};
-    DWORD length = sizeof text - 1;
-    if (!query(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) return -1;
-    char* end = nullptr;
-    long long value = std::strtoll(text, &end, 10);
-    return end != text && value >= 0 ? value : -1;
 }
 
 }  // namespace
@@ -159,46 +139,22 @@ UpdateResult CUpdateEngine::FetchUpdateList(const kit::String& baseUrl) {
 }
 
 bool CUpdateEngine::DownloadToFile(HINTERNET source, const char* path, int* size, const char* name) {
-    int unknown = 0;
-    if (!size) size = &unknown;
-    Send(WM_UPD_FILE_RANGE, 0, static_cast<LPARAM>(*size));
-    kit::UniqueFile file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    Send(WM_UPD_FILE_POS, 0, 0);
-    Status(FormatText("загрузка %s", name ? name : ""));
+    // The engine's download: plain reads, reports through the engine's window.
+    class Download final : public CBodyDownload {
+    public:
+        Download(CUpdateEngine& engine, HINTERNET source) : m_engine(engine), m_source(source) {}
 
-    auto fail = [&]() {
-        file.reset();
-        ::DeleteFileA(path);
-        return false;
-    };
-    // An HTTP answer is judged by its status: an error page is not the file, whatever its bytes.
-    // Only an answer without a status (another protocol) falls back to the "404" test per chunk.
-    DWORD status = HttpStatus(m_calls.httpQueryInfo, source);
-    if (status != 0 && (status < 200 || status > 299)) return fail();
-    bool chunkTest = status == 0;
-    long long expected = status != 0 ? ContentLength(m_calls.httpQueryInfo, source) : -1;
-
-    char chunk[kChunkSize];
-    long long total = 0;
-    for (;;) {
-        DWORD read = 0;
-        if (!::InternetReadFile(source, chunk, kChunkSize, &read)) return fail();
-        if (chunkTest && ChunkReadsAsNotFound(chunk, read)) return fail();
-        if (read == 0) {
-            // A body that ends before its announced length was cut off: it is not the file.
-            if (expected >= 0 && total < expected) return fail();
-            file.reset();
-            *size = static_cast<int>(total);
-            return true;
+    private:
+        void Report(UINT message, WPARAM wParam, LPARAM lParam) override { m_engine.Send(message, wParam, lParam); }
+        ReadResult ReadChunk(char* chunk, DWORD capacity, DWORD* read, long long) override {
+            return ::InternetReadFile(m_source, chunk, capacity, read) ? ReadResult::Data : ReadResult::Failed;
         }
-        total += read;
-        DWORD written = 0;
-        ::WriteFile(file.get(), chunk, read, &written, nullptr);
-        Send(WM_UPD_FILE_POS, static_cast<WPARAM>(total), 0);
-        if (written < read) return false;  // the file is closed and stays
-    }
+        CUpdateEngine& m_engine;
+        HINTERNET m_source;
+    };
+    int unknown = 0;
+    Download download(*this, source);
+    return download.SaveTo(source, m_calls.httpQueryInfo, path, size ? size : &unknown, name);
 }
 
 UpdateResult CUpdateEngine::ParseUpdateList() {

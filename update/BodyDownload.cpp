@@ -1,0 +1,72 @@
+// Saving one body to a file (see BodyDownload.h).
+#include "update/BodyDownload.h"
+
+#include <cstdlib>
+
+#include "base/String.h"
+#include "base/Unique.h"
+#include "update/UpdateMessages.h"
+#include "update/portable/FormatText.h"
+#include "update/portable/UpdateListRules.h"
+
+namespace {
+constexpr DWORD kChunkSize = 4096;
+}  // namespace
+
+DWORD HttpStatusOf(HttpQueryInfoFn query, HINTERNET request) {
+    DWORD status = 0;
+    DWORD length = sizeof status;
+    if (!query(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &length, nullptr)) return 0;
+    return status;
+}
+
+long long ContentLengthOf(HttpQueryInfoFn query, HINTERNET request) {
+    char text[32] = {};
+    DWORD length = sizeof text - 1;
+    if (!query(request, HTTP_QUERY_CONTENT_LENGTH, text, &length, nullptr)) return -1;
+    char* end = nullptr;
+    long long value = std::strtoll(text, &end, 10);
+    return end != text && value >= 0 ? value : -1;
+}
+
+bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* path, int* size, const char* name) {
+    Report(WM_UPD_FILE_RANGE, 0, static_cast<LPARAM>(*size));
+    kit::UniqueFile file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    Report(WM_UPD_FILE_POS, 0, 0);
+    kit::String status = FormatText("загрузка %s", name ? name : "");
+    Report(WM_UPD_STATUS, UpdPointerParam(&status), 0);
+
+    auto fail = [&]() {
+        file.reset();
+        ::DeleteFileA(path);
+        return false;
+    };
+    const DWORD httpStatus = HttpStatusOf(query, answer);
+    if (httpStatus != 0 && (httpStatus < 200 || httpStatus > 299)) return fail();
+    const bool chunkTest = httpStatus == 0;
+    const long long expected = httpStatus != 0 ? ContentLengthOf(query, answer) : -1;
+
+    char chunk[kChunkSize];
+    long long received = 0;
+    for (;;) {
+        DWORD read = 0;
+        const ReadResult result = ReadChunk(chunk, kChunkSize, &read, received);
+        if (result == ReadResult::Abandoned) return false;
+        if (result == ReadResult::Failed) return fail();
+        if (chunkTest && ChunkReadsAsNotFound(chunk, read)) return fail();
+        if (read == 0) {
+            if (expected >= 0 && received < expected) return fail();
+            file.reset();
+            *size = static_cast<int>(received);
+            return true;
+        }
+        received += read;
+        DWORD written = 0;
+        ::WriteFile(file.get(), chunk, read, &written, nullptr);
+        Report(WM_UPD_FILE_POS, static_cast<WPARAM>(received), 0);
+        if (AbandonAfterWrite()) return false;
+        if (written < read) return false;
+    }
+}

@@ -1,0 +1,34 @@
+// Saving the body of one opened URL to a file: what the engine's list fetch and the worker's file
+// downloads have in common. The file is made anew; an HTTP answer is judged by its status (an
+// error page is not the file, whatever its bytes) and by its announced length (a body cut off
+// before it is not the file either), and only an answer without a status (another protocol) falls
+// back to the "404" test on each chunk. A failed body is deleted; a download abandoned by the
+// caller (cancel, stop) or one whose write fell short leaves the partial file closed where it is.
+// The progress goes out as WM_UPD_FILE_RANGE, WM_UPD_FILE_POS and WM_UPD_STATUS.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+using HttpQueryInfoFn = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
+
+// The HTTP status of an open URL, or 0 when it has none (another protocol, or not readable).
+DWORD HttpStatusOf(HttpQueryInfoFn query, HINTERNET request);
+// The announced body length of an HTTP answer, or -1 when none was sent.
+long long ContentLengthOf(HttpQueryInfoFn query, HINTERNET request);
+
+class CBodyDownload {
+public:
+    enum class ReadResult { Data, Failed, Abandoned };
+
+    // `*size` is the expected size for the range report on the way in, the received size on
+    // success; `name` goes into the status text. True only for a whole body.
+    bool SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* path, int* size, const char* name);
+
+protected:
+    ~CBodyDownload() = default;
+    virtual void Report(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    // The next chunk (`*read` 0 at the end of the body), `received` bytes in.
+    virtual ReadResult ReadChunk(char* chunk, DWORD capacity, DWORD* read, long long received) = 0;
+    // Asked after each chunk is written: true ends the download there.
+    virtual bool AbandonAfterWrite() { return false; }
+};
