@@ -29,8 +29,9 @@ std::string ClassNameOf(HWND window) {
 }
 
 std::string WindowText(HWND window) {
-    char text[512] = {};
-    ::GetWindowTextA(window, text, sizeof text);
+    if (!window) return {};
+    std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
     return text;
 }
 

@@ -37,48 +37,11 @@ unsigned long CallRunProc(StandInHost& host, host::exports::GetPluginRunProc* ru
     return result;
 }
 
-namespace {
-
-struct Search {
-    const std::string* title;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialog(HWND window, LPARAM param) {
-    auto* search = reinterpret_cast<Search*>(param);
-    char className[32] = {};
-    ::GetClassNameA(window, className, sizeof className);
-    if (std::string(className) == "#32770" && ::IsWindowVisible(window) && DialogDriver::Text(window) == *search->title) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-HWND DialogDriver::WaitForDialog(DWORD thread, const std::string& title, DWORD timeoutMs) {
-    const ULONGLONG deadline = ::GetTickCount64() + timeoutMs;
-    for (;;) {
-        Search search{&title, nullptr};
-        ::EnumThreadWindows(thread, &FindDialog, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
-        if (::GetTickCount64() >= deadline) return nullptr;
-        ::Sleep(10);  // polling for a window that another thread opens
-    }
-}
-
 void DialogDriver::Click(HWND dialog, int id) { ::SendMessageA(::GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-
-std::string DialogDriver::Text(HWND window) {
-    char text[1024] = {};
-    if (window) ::GetWindowTextA(window, text, sizeof text);
-    return text;
-}
 
 DialogDriver::DialogDriver(DWORD thread, std::string title, int button, DWORD timeoutMs)
     : m_thread(thread), m_title(std::move(title)), m_button(button), m_timeout(timeoutMs) {
-    m_worker = ::CreateThread(nullptr, 0, &DialogDriver::Body, this, 0, nullptr);
+    m_worker.reset(::CreateThread(nullptr, 0, &DialogDriver::Body, this, 0, nullptr));
     if (!m_worker) throw std::runtime_error("no driver thread");
 }
 
@@ -86,9 +49,8 @@ DialogDriver::~DialogDriver() { Answered(); }
 
 bool DialogDriver::Answered() {
     if (m_worker) {
-        ::WaitForSingleObject(m_worker, INFINITE);
-        ::CloseHandle(m_worker);
-        m_worker = nullptr;
+        ::WaitForSingleObject(m_worker.get(), INFINITE);
+        m_worker.reset();
     }
     return m_answered;
 }

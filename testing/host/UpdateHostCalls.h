@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Unique.h"
 #include "testing/host/StandInHost.h"
+#include "testing/host/UiDriver.h"
 #include "update/PendrakeExports.h"
 
 namespace hoststub {
@@ -40,10 +42,12 @@ unsigned long CallRunProc(StandInHost& host, host::exports::GetPluginRunProc* ru
 class DialogDriver {
 public:
     // The first visible dialog (class #32770) of `thread` whose caption is `title`, waited for.
-    static HWND WaitForDialog(DWORD thread, const std::string& title, DWORD timeoutMs = 10000);
+    static HWND WaitForDialog(DWORD thread, const std::string& title, DWORD timeoutMs = 10000) {
+        return hoststub::WaitForDialog(thread, title, timeoutMs);
+    }
     // Sends BM_CLICK to the button `id` of `dialog` (the click runs on the dialog's thread).
     static void Click(HWND dialog, int id);
-    static std::string Text(HWND window);
+    static std::string Text(HWND window) { return WindowText(window); }
     static std::string ItemText(HWND dialog, int id) { return Text(::GetDlgItem(dialog, id)); }
 
     // Starts a thread that waits for the dialog `title` of `thread`, records its message text
@@ -64,7 +68,7 @@ private:
     DWORD m_timeout;
     std::string m_text;
     bool m_answered = false;
-    HANDLE m_worker = nullptr;
+    kit::UniqueHandle m_worker;
 };
 
 }  // namespace hoststub
