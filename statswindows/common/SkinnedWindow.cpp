@@ -109,18 +109,18 @@ void SkinnedWindow::ApplyLayout() {
 
 void SkinnedWindow::SetLabelFonts() {
     for (std::size_t i = 0; i < m_fonts.size(); ++i) {
-        const LabelFont& spec = m_style.fonts[i];
+        const LabelFont& wanted = m_style.fonts[i];
         LOGFONTA font{};
-        font.lfHeight = spec.height;
-        font.lfWeight = spec.weight;
-        font.lfCharSet = spec.charSet;
-        font.lfOutPrecision = spec.outPrecision;
-        font.lfClipPrecision = spec.clipPrecision;
-        font.lfQuality = spec.quality;
-        font.lfPitchAndFamily = spec.pitchAndFamily;
-        if (spec.face) std::strncpy(font.lfFaceName, spec.face, LF_FACESIZE - 1);
+        font.lfHeight = wanted.height;
+        font.lfWeight = wanted.weight;
+        font.lfCharSet = wanted.charSet;
+        font.lfOutPrecision = wanted.outPrecision;
+        font.lfClipPrecision = wanted.clipPrecision;
+        font.lfQuality = wanted.quality;
+        font.lfPitchAndFamily = wanted.pitchAndFamily;
+        if (wanted.face) std::strncpy(font.lfFaceName, wanted.face, LF_FACESIZE - 1);
         kit::UniqueFont made(::CreateFontIndirectA(&font));
-        for (int id : spec.ids) kit::Static(Item(id)).SetFont(made.get(), true);
+        for (int id : wanted.ids) kit::Static(Item(id)).SetFont(made.get(), true);
         m_fonts[i] = std::move(made);  // the font the labels used before goes now
     }
 }
