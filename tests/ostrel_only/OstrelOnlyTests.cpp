@@ -124,11 +124,24 @@ struct OnlyRig {
         REQUIRE(hoststub::ChooseMenuCommand(menu, command));
     }
 
+    // Under X the activation that follows a closed dialog can arrive late and close the next menu
+    // before it has taken its keys: it then chooses nothing, and the keys posted to its window go
+    // with it. So while neither the menu nor the dialog is there and the window is still enabled
+    // (no modal dialog on the way), the menu is opened again.
     HWND OpenSettings() {
-        ChooseFromContextMenu(kStyleSettingsCommand);
-        const HWND dialog = hoststub::WaitForDialog(host.uiThreadId(), kSettingsTitle);
-        REQUIRE(dialog != nullptr);
-        return dialog;
+        const DWORD ui = host.uiThreadId();
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            ChooseFromContextMenu(kStyleSettingsCommand);
+            const DWORD start = ::GetTickCount();
+            while (::GetTickCount() - start < hoststub::kUiWaitMs) {
+                if (const HWND dialog = hoststub::WaitForDialog(ui, kSettingsTitle, 200)) return dialog;
+                const bool settled = ::GetTickCount() - start > 3000;
+                if (settled && !hoststub::WaitForPopupMenu(ui, 0) && ::IsWindowEnabled(Window())) break;
+            }
+            MESSAGE("the context menu closed without a choice; opened again");
+        }
+        FAIL("no settings dialog");
+        return nullptr;
     }
 
     void CloseSettings(HWND dialog, int button) {

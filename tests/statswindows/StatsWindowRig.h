@@ -4,12 +4,24 @@
 #pragma once
 #include <windows.h>
 
+#include <doctest/doctest.h>
+
 #include <string>
 #include <vector>
 
 #include "statswindows/common/StatsProtocol.h"
 #include "testing/host/PluginModule.h"
 #include "testing/host/StandInHost.h"
+
+// A failed comparison of call lists shows both lists, one entry a line.
+template <>
+struct doctest::StringMaker<std::vector<std::string>> {
+    static doctest::String convert(const std::vector<std::string>& rows) {
+        std::string text = "{";
+        for (const auto& row : rows) text += "\n    " + row;
+        return (text + " }").c_str();
+    }
+};
 
 namespace statstest {
 
