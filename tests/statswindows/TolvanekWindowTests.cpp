@@ -66,6 +66,16 @@ bool WaitVisible(HWND window, bool visible, DWORD milliseconds) {
     }
 }
 
+// The calls without the alert options that the alert labels ask while they paint: a visible
+// window paints whenever its thread is idle, so those can come at any point of a sequence (for
+// sequences that ask no alert option themselves).
+std::vector<std::string> WithoutPaintQueries(const std::vector<std::string>& calls) {
+    std::vector<std::string> rest;
+    for (const std::string& call : calls)
+        if (call.rfind("flag:", 0) != 0 || call.find("titlealert") == std::string::npos) rest.push_back(call);
+    return rest;
+}
+
 COLORREF SkinPixel(HMODULE module, int bitmapId, int x, int y) {
     HBITMAP bitmap = static_cast<HBITMAP>(::LoadImageA(module, MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, 0));
     HDC screen = ::GetDC(nullptr);
@@ -366,7 +376,8 @@ TEST_CASE("the tray summary: the traffic classes in the host's bytes, \"нет\"
         rig.host.SetValue("sattrafic", "month figure");
         rig.ShowTray(2);
         const auto trays = rig.host.trayTexts();
-        const auto calls = rig.TakeCalls();
+        // The window that the request made is visible, and its alert labels may paint meanwhile.
+        const auto calls = WithoutPaintQueries(rig.TakeCalls());
         CHECK(calls == std::vector<std::string>{"readini:X", "readini:Y", "flag:dblclk", "value:pagetitle_day",
                                                 "value:sattrafic_day", "value:ukrtrafic_day", "value:alltrafic_day",
                                                 "value:updatetime", "tray"});
