@@ -114,31 +114,26 @@ struct OnlyRig {
         return calls;
     }
 
-    // Opens the context menu as a right click does and chooses `command` in it.
-    void ChooseFromContextMenu(UINT command) {
-        const HWND window = Window();
-        REQUIRE(window != nullptr);
-        ::PostMessageA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(600, 500));
-        const HWND menu = hoststub::WaitForPopupMenu(host.uiThreadId());
-        REQUIRE(menu != nullptr);
-        REQUIRE(hoststub::ChooseMenuCommand(menu, command));
-    }
-
     // Under X the activation that follows a closed dialog can arrive late and close the next menu
-    // before it has taken its keys: it then chooses nothing, and the keys posted to its window go
-    // with it. So while neither the menu nor the dialog is there and the window is still enabled
-    // (no modal dialog on the way), the menu is opened again.
+    // at once or before it has taken its keys: it then chooses nothing, and the keys posted to its
+    // window go with it. So while neither the menu nor the dialog is there and the window is still
+    // enabled (no modal dialog on the way), the menu is asked for again.
     HWND OpenSettings() {
         const DWORD ui = host.uiThreadId();
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            ChooseFromContextMenu(kStyleSettingsCommand);
+        const HWND window = Window();
+        REQUIRE(window != nullptr);
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            if (attempt > 0) MESSAGE("the context menu closed without a choice; asked for again");
+            ::PostMessageA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), MAKELPARAM(600, 500));
+            bool chosen = false;
             const DWORD start = ::GetTickCount();
             while (::GetTickCount() - start < hoststub::kUiWaitMs) {
-                if (const HWND dialog = hoststub::WaitForDialog(ui, kSettingsTitle, 200)) return dialog;
+                const HWND menu = hoststub::WaitForPopupMenu(ui, 0);
+                if (menu && !chosen) chosen = hoststub::ChooseMenuCommand(menu, kStyleSettingsCommand);
+                if (const HWND dialog = hoststub::WaitForDialog(ui, kSettingsTitle, 100)) return dialog;
                 const bool settled = ::GetTickCount() - start > 3000;
-                if (settled && !hoststub::WaitForPopupMenu(ui, 0) && ::IsWindowEnabled(Window())) break;
+                if (settled && !menu && ::IsWindowEnabled(window)) break;
             }
-            MESSAGE("the context menu closed without a choice; opened again");
         }
         FAIL("no settings dialog");
         return nullptr;
