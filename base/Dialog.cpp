@@ -1,4 +1,4 @@
-// The modeless dialog base class: binding, dispatch to typed handlers, and a clean end.
+// The dialog base class: binding, dispatch to typed handlers, and a clean end.
 #include "base/Dialog.h"
 
 #include <windowsx.h>
@@ -28,6 +28,15 @@ bool Dialog::CreateModeless(int templateId, HWND parent) {
     if (handle()) return false;
     return ::CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId), parent, &Dialog::DialogProc,
                                 reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+INT_PTR Dialog::DoModal(int templateId, HWND parent) {
+    if (handle()) return -1;
+    m_modal = true;
+    const INT_PTR result = ::DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(templateId), parent,
+                                             &Dialog::DialogProc, reinterpret_cast<LPARAM>(this));
+    m_modal = false;
+    return result;
 }
 
 INT_PTR CALLBACK Dialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -113,8 +122,12 @@ void Dialog::OnLButtonDblClk(UINT, POINT) {}
 void Dialog::OnOK() { EndDialog(IDOK); }
 void Dialog::OnCancel() { EndDialog(IDCANCEL); }
 
-void Dialog::EndDialog(int) {
-    if (handle()) ::ShowWindow(handle(), SW_HIDE);
+void Dialog::EndDialog(int result) {
+    if (!handle()) return;
+    if (m_modal)
+        ::EndDialog(handle(), result);
+    else
+        ::ShowWindow(handle(), SW_HIDE);
 }
 
 }  // namespace kit

@@ -1,4 +1,4 @@
-// A modeless dialog of our own, made from a DIALOGEX template of this module: the object is bound
+// A dialog of our own, modeless or modal, made from a DIALOGEX template of this module: the object is bound
 // at WM_INITDIALOG (the dialog's own user data slot, which is ours) and unbound at WM_NCDESTROY;
 // one OnMessage unpacks the messages below and calls typed handlers; everything else goes to the
 // system's dialog processing (the procedure returns FALSE). No exception leaves the procedure.
@@ -17,6 +17,8 @@ public:
 
     // CreateDialogParam from template `templateId` of this module; OnInitDialog runs inside.
     bool CreateModeless(int templateId, HWND parent = nullptr);
+    // DialogBoxParam from the same kind of template: returns the result given to EndDialog.
+    INT_PTR DoModal(int templateId, HWND parent = nullptr);
 
     HWND Item(int id) const { return ::GetDlgItem(handle(), id); }
     bool SetItemText(int id, const char* text) const { return ::SetDlgItemTextA(handle(), id, text) != FALSE; }
@@ -33,11 +35,13 @@ protected:
     virtual void OnLButtonDblClk(UINT keys, POINT client);
     virtual void OnOK();      // IDOK: ends (for a modeless dialog: hides) the dialog
     virtual void OnCancel();  // IDCANCEL: the same
-    // A modeless dialog "ended" is hidden: it lives on until DestroyWindow.
+    // A modal dialog ends its loop with `result`; a modeless one "ended" is hidden: it lives on
+    // until DestroyWindow.
     void EndDialog(int result);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    bool m_modal = false;
 };
 
 // A static control of a dialog: a view of the child window, which its dialog destroys.

@@ -6,27 +6,10 @@
 
 #include <cstdlib>
 
+#include "base/Gdi.h"
 #include "updater/UpdaterText.h"
 
 namespace updater {
-
-namespace {
-
-class PaintScope {
-public:
-    explicit PaintScope(HWND hwnd) : m_hwnd(hwnd), m_dc(::BeginPaint(hwnd, &m_paint)) {}
-    PaintScope(const PaintScope&) = delete;
-    PaintScope& operator=(const PaintScope&) = delete;
-    ~PaintScope() { ::EndPaint(m_hwnd, &m_paint); }
-    HDC dc() const { return m_dc; }
-
-private:
-    HWND m_hwnd;
-    PAINTSTRUCT m_paint{};
-    HDC m_dc;
-};
-
-}  // namespace
 
 const SystemCalls& RealSystemCalls() {
     static const SystemCalls calls{&::MoveFileExA};
@@ -40,55 +23,22 @@ CUpdaterDlg::CUpdaterDlg(const SystemCalls& calls)
 
 CUpdaterDlg::~CUpdaterDlg() = default;
 
-INT_PTR CUpdaterDlg::DoModal() {
-    return ::DialogBoxParamA(ModuleInstance(), MAKEINTRESOURCEA(kDialogId), nullptr, &CUpdaterDlg::DialogProc,
-                             reinterpret_cast<LPARAM>(this));
-}
+INT_PTR CUpdaterDlg::DoModal() { return kit::Dialog::DoModal(kDialogId); }
 
-bool CUpdaterDlg::CreateModeless() {
-    return ::CreateDialogParamA(ModuleInstance(), MAKEINTRESOURCEA(kDialogId), nullptr, &CUpdaterDlg::DialogProc,
-                                reinterpret_cast<LPARAM>(this)) != nullptr;
-}
-
-// The object rides in the dialog's own user slot from WM_INITDIALOG to WM_NCDESTROY; the few
-// messages before WM_INITDIALOG (WM_SETFONT among them) get the default.
-INT_PTR CALLBACK CUpdaterDlg::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<CUpdaterDlg*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
-    if (!self && message == WM_INITDIALOG) {
-        self = reinterpret_cast<CUpdaterDlg*>(lParam);
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
-        self->Attach(hwnd);
-    }
-    if (!self) return FALSE;
-    const INT_PTR result = Dispatch(self, message, wParam, lParam, message == WM_INITDIALOG ? TRUE : FALSE);
-    if (message == WM_NCDESTROY) {
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
-        self->ForgetHandle();
-    }
-    return result;
-}
+bool CUpdaterDlg::CreateModeless() { return kit::Dialog::CreateModeless(kDialogId); }
 
 LRESULT CUpdaterDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog();
-    case WM_PAINT:
-        return OnPaint() ? TRUE : FALSE;
-    case WM_QUERYDRAGICON:  // one of the messages whose dialog-procedure result is the answer itself
-        return reinterpret_cast<LRESULT>(m_icon.get());
-    case WM_LBUTTONDOWN:
-        // The whole client area drags the window.
-        ::SendMessageA(handle(), WM_NCLBUTTONDOWN, HTCAPTION, lParam);
-        return FALSE;
-    default:
-        return kit::Window::OnMessage(message, wParam, lParam);
-    }
+    // One of the messages whose dialog-procedure result is the answer itself.
+    if (message == WM_QUERYDRAGICON) return reinterpret_cast<LRESULT>(m_icon.get());
+    return kit::Dialog::OnMessage(message, wParam, lParam);
 }
 
-// A dialog procedure's "not handled": the dialog manager's default runs.
-LRESULT CUpdaterDlg::Default(UINT, WPARAM, LPARAM) { return FALSE; }
+// The whole client area drags the window.
+void CUpdaterDlg::OnLButtonDown(UINT, POINT client) {
+    ::SendMessageA(handle(), WM_NCLBUTTONDOWN, HTCAPTION, MAKELPARAM(client.x, client.y));
+}
 
-BOOL CUpdaterDlg::OnInitDialog() {
+bool CUpdaterDlg::OnInitDialog() {
     m_progress = ::GetDlgItem(handle(), kProgressId);
     m_status = ::GetDlgItem(handle(), kStatusId);
     ::SendMessageA(handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon.get()));
@@ -98,7 +48,7 @@ BOOL CUpdaterDlg::OnInitDialog() {
     SetTitle("Обновление ");
     SetStatus("подготовка к обновлению", false);
     ::SetTimer(handle(), kStartTimer, kTimerMs, nullptr);
-    return TRUE;
+    return true;
 }
 
 // Esc (IDCANCEL) and Enter (IDOK) reach the dialog as commands; neither may end the updater
@@ -107,13 +57,13 @@ bool CUpdaterDlg::OnCommand(int id, int, HWND) { return id == IDOK || id == IDCA
 
 bool CUpdaterDlg::OnPaint() {
     if (!::IsIconic(handle())) return false;
-    PaintScope paint(handle());
-    ::SendMessageA(handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(paint.dc()), 0);
+    kit::PaintDC paint(handle());
+    ::SendMessageA(handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(paint.get()), 0);
     RECT client{};
     ::GetClientRect(handle(), &client);
     const int x = (client.right - client.left - ::GetSystemMetrics(SM_CXICON) + 1) / 2;
     const int y = (client.bottom - client.top - ::GetSystemMetrics(SM_CYICON) + 1) / 2;
-    if (m_icon) ::DrawIcon(paint.dc(), x, y, m_icon.get());
+    if (m_icon) ::DrawIcon(paint.get(), x, y, m_icon.get());
     return true;
 }
 
@@ -123,7 +73,7 @@ void CUpdaterDlg::OnTimer(UINT_PTR id) {
         RunUpdate();
     } else if (id == kCloseTimer) {
         ::KillTimer(handle(), kCloseTimer);
-        ::EndDialog(handle(), IDOK);
+        EndDialog(IDOK);
     }
 }
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "base/Unique.h"
-#include "base/Window.h"
+#include "base/Dialog.h"
 
 namespace updater {
 
@@ -33,7 +33,7 @@ const SystemCalls& RealSystemCalls();
 std::string ReadIniString(const std::string& file, const char* section, const char* key, const char* fallback,
                           bool* tooLong = nullptr);
 
-class CUpdaterDlg : public kit::Window {
+class CUpdaterDlg : public kit::Dialog {
 public:
     explicit CUpdaterDlg(const SystemCalls& calls = RealSystemCalls());
     ~CUpdaterDlg() override;
@@ -51,14 +51,13 @@ public:
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnInitDialog() override;
     bool OnCommand(int id, int code, HWND control) override;
+    void OnLButtonDown(UINT keys, POINT client) override;
     bool OnPaint() override;
     void OnTimer(UINT_PTR id) override;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    BOOL OnInitDialog();
 
     std::string Read(const char* key, bool* tooLong = nullptr) const;  // [general] of the list
     std::string Title() const;
