@@ -18,6 +18,11 @@ BOOL CALLBACK Visit(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
+BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM found) {
+    if (ClassNameOf(hwnd) == "#32770") reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
+    return TRUE;
+}
+
 constexpr UINT kGetMenu = 0x01E1;  // MN_GETHMENU
 
 }  // namespace
@@ -26,6 +31,12 @@ std::string ClassNameOf(HWND window) {
     char name[256] = {};
     ::GetClassNameA(window, name, sizeof name);
     return name;
+}
+
+std::vector<HWND> ThreadDialogs(DWORD thread) {
+    std::vector<HWND> found;
+    ::EnumThreadWindows(thread, &CollectDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
 }
 
 std::string WindowText(HWND window) {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace hoststub {
 
@@ -22,6 +23,9 @@ HWND WaitForPopupMenu(DWORD thread, DWORD timeoutMs = kUiWaitMs);
 HWND WaitForDialog(DWORD thread, const std::string& title, DWORD timeoutMs = kUiWaitMs);
 HWND WaitForWindowClass(DWORD thread, const std::string& className, DWORD timeoutMs = kUiWaitMs);
 bool WaitUntilGone(HWND window, DWORD timeoutMs = kUiWaitMs);
+
+// Every top-level dialog (class #32770) of `thread`, shown or not, in the system's order.
+std::vector<HWND> ThreadDialogs(DWORD thread);
 
 std::string ClassNameOf(HWND window);
 std::string WindowText(HWND window);

@@ -17,23 +17,11 @@
 #include "testing/host/HostStrings.h"
 #include "testing/host/PluginModule.h"
 #include "testing/host/StandInHost.h"
+#include "testing/host/UiDriver.h"
 
 namespace {
 
 void Print(const std::string& utf8) { std::fwrite(utf8.data(), 1, utf8.size(), stdout); }
-
-BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM found) {
-    char name[16] = {};
-    ::GetClassNameA(hwnd, name, sizeof name);
-    if (std::string(name) == "#32770") reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
-    return TRUE;
-}
-
-std::vector<HWND> Dialogs(DWORD thread) {
-    std::vector<HWND> found;
-    ::EnumThreadWindows(thread, &CollectDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
-}
 
 std::string BaseName(const std::string& path) {
     std::string name = path.substr(path.find_last_of("/\\") + 1);
@@ -46,12 +34,12 @@ void ShootStyles(hoststub::StandInHost& host, const std::string& dll, const std:
     hoststub::PluginModule plugin(dll);
     auto menu = plugin.Resolve<host::exports::GetWndStatsStyleMenu*>("GetWndStatsStyleMenu");
     auto show = plugin.Resolve<host::exports::ShowStatsData*>("ShowStatsData");
-    std::vector<HWND> seen = Dialogs(host.uiThreadId());
+    std::vector<HWND> seen = hoststub::ThreadDialogs(host.uiThreadId());
     for (const auto& style : hoststub::WalkMenu<host::StyleMenuItem>(menu)) {
         host.ClearRecords();
         host.ShowStats(show, style.styleId, 600);
         HWND window = nullptr;
-        for (HWND dialog : Dialogs(host.uiThreadId()))
+        for (HWND dialog : hoststub::ThreadDialogs(host.uiThreadId()))
             if (std::find(seen.begin(), seen.end(), dialog) == seen.end()) window = dialog;
         if (!window) {
             Print("  style " + std::to_string(style.styleId) + ": no window\n");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "testing/host/UiDriver.h"
 #include "tests/support/TestPaths.h"
 
 namespace statstest {
@@ -18,13 +19,6 @@ std::string FreshFolder() {
     ::DeleteFileA(name);
     ::CreateDirectoryA(name, nullptr);
     return name;
-}
-
-BOOL CALLBACK CollectDialog(HWND hwnd, LPARAM found) {
-    char name[16] = {};
-    ::GetClassNameA(hwnd, name, sizeof name);
-    if (std::string(name) == "#32770") reinterpret_cast<std::vector<HWND>*>(found)->push_back(hwnd);
-    return TRUE;
 }
 
 }  // namespace
@@ -50,9 +44,7 @@ void WindowRig::Unload() {
 }
 
 std::vector<HWND> WindowRig::Dialogs() const {
-    std::vector<HWND> found;
-    ::EnumThreadWindows(host.uiThreadId(), &CollectDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
+    return hoststub::ThreadDialogs(host.uiThreadId());
 }
 
 int WindowRig::Show(int styleId, int hideDelaySeconds) { return Show(styleId, hideDelaySeconds, host.window()); }
