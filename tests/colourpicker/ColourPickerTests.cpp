@@ -18,7 +18,7 @@
 #include "statswindows/colourpicker/ColourPicker.h"
 #include "statswindows/colourpicker/ColourTable.h"
 #include "statswindows/colourpicker/PickerMessages.h"
-#include "tests/colourpicker/GuiCounts.h"
+#include "tests/support/GuiCounts.h"
 
 namespace {
 

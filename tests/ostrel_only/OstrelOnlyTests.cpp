@@ -19,7 +19,7 @@
 #include "testing/host/PluginModule.h"
 #include "testing/host/StandInHost.h"
 #include "testing/host/UiDriver.h"
-#include "tests/colourpicker/GuiCounts.h"
+#include "tests/support/GuiCounts.h"
 #include "tests/support/PluginChecks.h"
 #include "tests/support/TestPaths.h"
 

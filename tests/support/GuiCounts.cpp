@@ -1,4 +1,4 @@
-#include "tests/colourpicker/GuiCounts.h"
+#include "tests/support/GuiCounts.h"
 
 #include <winternl.h>
 
