@@ -46,7 +46,7 @@ bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* 
     const DWORD httpStatus = HttpStatusOf(query, answer);
     if (httpStatus != 0 && (httpStatus < 200 || httpStatus > 299)) return fail();
     const bool chunkTest = httpStatus == 0;
-    const long long expected = httpStatus != 0 ? ContentLengthOf(query, answer) : -1;
+    long long expected = httpStatus != 0 ? ContentLengthOf(query, answer) : -1;
 
     char chunk[kChunkSize];
     long long received = 0;
@@ -55,6 +55,16 @@ bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* 
         const ReadResult result = ReadChunk(chunk, kChunkSize, &read, received);
         if (result == ReadResult::Abandoned) return false;
         if (result == ReadResult::Failed) return fail();
+        if (result == ReadResult::Restarted) {
+            // The whole body again: what was written goes, and its new length is the one to reach.
+            if (::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+                !::SetEndOfFile(file.get()))
+                return fail();
+            received = 0;
+            expected = ContentLengthOf(query, RestartedAnswer());
+            Report(WM_UPD_FILE_POS, 0, 0);
+            continue;
+        }
         if (chunkTest && ChunkReadsAsNotFound(chunk, read)) return fail();
         if (read == 0) {
             if (expected >= 0 && received < expected) return fail();

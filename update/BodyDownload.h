@@ -18,7 +18,8 @@ long long ContentLengthOf(HttpQueryInfoFn query, HINTERNET request);
 
 class CBodyDownload {
 public:
-    enum class ReadResult { Data, Failed, Abandoned };
+    // Restarted: the body comes again from its first byte, in the answer RestartedAnswer gives.
+    enum class ReadResult { Data, Failed, Abandoned, Restarted };
 
     // `*size` is the expected size for the range report on the way in, the received size on
     // success; `name` goes into the status text. True only for a whole body.
@@ -31,4 +32,6 @@ protected:
     virtual ReadResult ReadChunk(char* chunk, DWORD capacity, DWORD* read, long long received) = 0;
     // Asked after each chunk is written: true ends the download there.
     virtual bool AbandonAfterWrite() { return false; }
+    // The answer that brings the body again after ReadChunk said Restarted.
+    virtual HINTERNET RestartedAnswer() { return nullptr; }
 };

@@ -21,17 +21,28 @@ constexpr DWORD kPoliteWaitMilliseconds = 250;  // ten times 25 ms
 
 bool IsTimeout(DWORD error) { return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT; }
 
+// How much longer a stop waits for a worker that is inside a report to a window of another thread.
+constexpr DWORD kReportWaitMilliseconds = 4000;
+
+std::atomic<long> g_runningThreads{0};
+
 // Waits for `thread` to end, handling the messages that other threads send to this one meanwhile
 // (a worker inside SendMessage to a window of this thread finishes its call). INFINITE waits
-// until the thread has ended.
-bool WaitHandlingSentMessages(HANDLE thread, DWORD milliseconds) {
-    const ULONGLONG deadline = ::GetTickCount64() + milliseconds;
+// until the thread has ended. When `job` is given, the wait goes on past `milliseconds` (up to
+// kReportWaitMilliseconds more) while the job is inside a report.
+bool WaitHandlingSentMessages(HANDLE thread, DWORD milliseconds, const CWorkerThread::Job* job = nullptr) {
+    const ULONGLONG start = ::GetTickCount64();
     for (;;) {
         DWORD remaining = INFINITE;
         if (milliseconds != INFINITE) {
-            ULONGLONG now = ::GetTickCount64();
-            if (now >= deadline) return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
-            remaining = static_cast<DWORD>(deadline - now);
+            const ULONGLONG waited = ::GetTickCount64() - start;
+            if (waited >= milliseconds) {
+                const bool reporting = job && job->Reporting() && waited < milliseconds + kReportWaitMilliseconds;
+                if (!reporting) return ::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
+                remaining = 10;
+            } else {
+                remaining = static_cast<DWORD>(milliseconds - waited);
+            }
         }
         DWORD woke = ::MsgWaitForMultipleObjects(1, &thread, FALSE, remaining, QS_SENDMESSAGE);
         if (woke == WAIT_OBJECT_0) return true;
@@ -48,38 +59,55 @@ bool WaitHandlingSentMessages(HANDLE thread, DWORD milliseconds) {
 
 // --- CWorkerThread ------------------------------------------------------------------------------
 
-CWorkerThread::~CWorkerThread() {
-    // A subclass stops its thread in its own destructor (RequestStop is its virtual); this only
-    // releases a thread that has ended. On the thread itself (the plug-in unloaded by the
-    // thread's last module reference as it ends) there is nothing to wait for.
-    if (m_thread && m_threadId != ::GetCurrentThreadId()) ::WaitForSingleObject(m_thread.get(), INFINITE);
-    m_thread.reset();
-}
+struct CWorkerThread::Launch {
+    std::shared_ptr<Job> job;
+    HMODULE module;
+};
+
+// A subclass stops its thread in its own destructor; what is left here is a thread that has
+// ended, or none.
+CWorkerThread::~CWorkerThread() = default;
+
+long CWorkerThread::RunningThreads() { return g_runningThreads.load(); }
 
 // The thread holds a reference on the module that holds its code, so that the module stays while
 // the thread runs: a host that unloads the plug-in meanwhile does not pull the code away, and the
 // plug-in's unload never has to wait for the thread inside the loader's lock (which the thread
-// needs to end). The thread gives the reference back as it ends.
-DWORD WINAPI CWorkerThread::ThreadBody(void* self) {
-    auto* worker = static_cast<CWorkerThread*>(self);
-    HMODULE module = std::exchange(worker->m_module, nullptr);
-    const DWORD exitCode = worker->Run();
+// needs to end). The job goes before the module reference: its destructors are code of the module.
+DWORD WINAPI CWorkerThread::ThreadBody(void* launch) {
+    std::unique_ptr<Launch> start(static_cast<Launch*>(launch));
+    const HMODULE module = start->module;
+    const DWORD exitCode = start->job->Run();
+    start.reset();
+    g_runningThreads.fetch_sub(1);
     if (module) ::FreeLibraryAndExitThread(module, exitCode);
     return exitCode;
 }
 
 bool CWorkerThread::Start() {
     if (m_thread) return false;
-    HMODULE module = nullptr;
-    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&CWorkerThread::ThreadBody),
-                         &module);
-    m_module = module;
-    m_thread.reset(::CreateThread(nullptr, 0, &CWorkerThread::ThreadBody, this, 0, &m_threadId));
-    if (!m_thread && module) {
-        m_module = nullptr;
-        ::FreeLibrary(module);
+    std::unique_ptr<Launch> launch;
+    try {
+        launch.reset(new Launch{MakeJob(), nullptr});
+    } catch (...) {
+        return false;
     }
-    return static_cast<bool>(m_thread);
+    if (!launch->job) return false;
+    ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCSTR>(&CWorkerThread::ThreadBody),
+                         &launch->module);
+    m_job = launch->job;
+    const HMODULE module = launch->module;
+    g_runningThreads.fetch_add(1);
+    m_thread.reset(::CreateThread(nullptr, 0, &CWorkerThread::ThreadBody, launch.get(), 0, &m_threadId));
+    if (!m_thread) {
+        g_runningThreads.fetch_sub(1);
+        m_job.reset();
+        launch.reset();
+        if (module) ::FreeLibrary(module);
+        return false;
+    }
+    (void)launch.release();  // the thread's now
+    return true;
 }
 
 DWORD CWorkerThread::Stop(bool force) {
@@ -87,12 +115,14 @@ DWORD CWorkerThread::Stop(bool force) {
     if (m_threadId == ::GetCurrentThreadId()) return kNoThread;  // a worker cannot wait for itself
     bool ended = !force && WaitHandlingSentMessages(m_thread.get(), kPoliteWaitMilliseconds);
     if (!ended) {
-        RequestStop();
-        WaitHandlingSentMessages(m_thread.get(), INFINITE);
+        m_job->RequestStop();
+        ended = WaitHandlingSentMessages(m_thread.get(), kStopWaitMilliseconds, m_job.get());
     }
-    DWORD exitCode = kNoThread;
-    ::GetExitCodeThread(m_thread.get(), &exitCode);
+    DWORD exitCode = kStoppedExitCode;
+    if (ended) ::GetExitCodeThread(m_thread.get(), &exitCode);
     m_thread.reset();
+    m_job.reset();
+    if (!ended) OnLeft();
     return exitCode;
 }
 
@@ -176,11 +206,17 @@ void DownloadSource::Close() {
 
 // --- CUpdateDownloader --------------------------------------------------------------------------
 
-CUpdateDownloader::CUpdateDownloader(ConnectedStateFn connectedState)
+CUpdateDownloader::CUpdateDownloader(ConnectedStateFn connectedState, const DownloadTimeouts& timeouts)
     : m_session(::InternetOpenA(kUpdateAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)),
-      m_connectedState(connectedState) {}
+      m_connectedState(connectedState),
+      m_timeouts(timeouts) {}
 
 CUpdateDownloader::~CUpdateDownloader() = default;
+
+void CUpdateDownloader::Cancel() {
+    m_cancel.store(1);
+    m_handles.CloseAll();
+}
 
 void CUpdateDownloader::Stop() {
     m_stop.store(1);
@@ -192,9 +228,13 @@ void CUpdateDownloader::ResetStop() {
     m_handles.Reopen();
 }
 
+// The count goes up before the stop flag is read, and a stop sets the flag before it reads the
+// count (both sequentially consistent): a stop that sees no report on its way sees none later.
 LRESULT CUpdateDownloader::Send(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (IsStopped()) return 0;
-    return ::SendMessageA(m_target, message, wParam, lParam);
+    m_reporting.fetch_add(1);
+    const LRESULT answer = IsStopped() ? 0 : ::SendMessageA(m_target, message, wParam, lParam);
+    m_reporting.fetch_sub(1);
+    return answer;
 }
 
 kit::String CUpdateDownloader::GetParam(const char* name) {
@@ -225,6 +265,7 @@ UpdateResult CUpdateDownloader::CheckConnection() {
     kit::String listUrl = url + UpdateList::kServerFile;
     DownloadSource source = OpenUrl(listUrl);
     if (!source) {
+        if (Halted()) return UpdateCancelled;  // the open was cut short by the user or a stop
         Log("ERROR NoConnect");
         return UpdateUrlNotOpened;
     }
@@ -269,14 +310,13 @@ DownloadSource CUpdateDownloader::OpenUrl(kit::String& url) {
     HINTERNET connection = ::InternetConnectA(m_session.get(), host, parts.nPort, *user ? user : nullptr,
                                               *password ? password : nullptr, INTERNET_SERVICE_HTTP, 0, 0);
     if (!m_handles.Add(connection)) return {};
-    DWORD timeout = kPollMilliseconds;
+    DWORD timeout = m_timeouts.silenceMilliseconds;
     for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
         ::InternetSetOptionA(connection, option, &timeout, sizeof timeout);
 
     DWORD flags = kOpenUrlFlags;
     if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-    DWORD stalled = 0;
-    HINTERNET request = SendRequest(connection, object, flags, nullptr, &stalled);
+    HINTERNET request = SendRequest(connection, object, flags, nullptr, ::GetTickCount64());
     if (!request) {
         m_handles.Close(connection);
         return {};
@@ -284,42 +324,57 @@ DownloadSource CUpdateDownloader::OpenUrl(kit::String& url) {
     return DownloadSource(&m_handles, connection, request, object, flags);
 }
 
+bool CUpdateDownloader::TimedOut(DWORD error, ULONGLONG startedAt) const {
+    if (IsTimeout(error)) return true;
+    return error == ERROR_INTERNET_CONNECTION_ABORTED &&
+           ::GetTickCount64() - startedAt >= m_timeouts.silenceMilliseconds / 2;
+}
+
+bool CUpdateDownloader::Stalled(ULONGLONG lastProgress) const {
+    return ::GetTickCount64() - lastProgress >= m_timeouts.stallLimitMilliseconds;
+}
+
 HINTERNET CUpdateDownloader::SendRequest(HINTERNET connection, const std::string& object, DWORD flags,
-                                         const char* headers, DWORD* stalled) {
+                                         const char* headers, ULONGLONG lastProgress) {
     static const char* kAccept[] = {"*/*", nullptr};
     for (;;) {
+        const ULONGLONG sentAt = ::GetTickCount64();
         HINTERNET request = ::HttpOpenRequestA(connection, "GET", object.c_str(), nullptr, nullptr, kAccept, flags, 0);
         if (!m_handles.Add(request)) return nullptr;
         if (::HttpSendRequestA(request, headers, headers ? static_cast<DWORD>(-1) : 0, nullptr, 0)) return request;
         const DWORD error = ::GetLastError();
         m_handles.Close(request);
-        if (!IsTimeout(error) || Halted() || *stalled >= kStallLimitMilliseconds) return nullptr;
-        *stalled += kPollMilliseconds;
+        if (Halted() || !TimedOut(error, sentAt) || Stalled(lastProgress)) return nullptr;
     }
 }
 
-bool CUpdateDownloader::ResumeFrom(DownloadSource& source, long long offset, DWORD* stalled) {
-    if (!source.connection()) return false;
+CUpdateDownloader::Resumed CUpdateDownloader::ResumeFrom(DownloadSource& source, long long offset,
+                                                         ULONGLONG lastProgress) {
+    if (!source.connection()) return Resumed::No;
     char headers[64];
     // (msvcrt's printf knows no %lld: the offset of a file below 4 GB as unsigned long)
     const unsigned long from = static_cast<unsigned long>(offset);
     std::snprintf(headers, sizeof headers, "Range: bytes=%lu-\r\n", from);
-    HINTERNET request = SendRequest(source.connection(), source.object(), source.flags(), headers, stalled);
-    if (!request) return false;
+    HINTERNET request = SendRequest(source.connection(), source.object(), source.flags(), headers, lastProgress);
+    if (!request) return Resumed::No;
     source.ReplaceRequest(request);
+    const DWORD status = HttpStatusOf(&::HttpQueryInfoA, request);
+    if (status == 200) return Resumed::Whole;
     char range[128] = {};
     DWORD length = sizeof range;
     char expected[48];
     std::snprintf(expected, sizeof expected, "bytes %lu-", from);
-    return HttpStatusOf(&::HttpQueryInfoA, request) == 206 &&
-           ::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_RANGE, range, &length, nullptr) &&
-           std::strncmp(range, expected, std::strlen(expected)) == 0;
+    return status == 206 && ::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_RANGE, range, &length, nullptr) &&
+                   std::strncmp(range, expected, std::strlen(expected)) == 0
+               ? Resumed::Rest
+               : Resumed::No;
 }
 
 bool CUpdateDownloader::DownloadToFile(DownloadSource& source, const char* path, int* size, const char* name) {
     // The worker's download: a read that times out asks for the rest of the body again (Wine drops
-    // the connection then) until the stall limit; a stop ends it at once, a cancel after the
-    // chunk at hand, and either leaves the partial file where it is.
+    // the connection then) until no new byte has come for the stall limit; bytes received again
+    // after a restart are no progress. A stop ends it at once, a cancel after the chunk at hand,
+    // and either leaves the partial file where it is.
     class Download final : public CBodyDownload {
     public:
         Download(CUpdateDownloader& worker, DownloadSource& source) : m_worker(worker), m_source(source) {}
@@ -329,24 +384,37 @@ bool CUpdateDownloader::DownloadToFile(DownloadSource& source, const char* path,
         ReadResult ReadChunk(char* chunk, DWORD capacity, DWORD* read, long long received) override {
             for (;;) {
                 *read = 0;
+                const ULONGLONG readAt = ::GetTickCount64();
                 const bool ok = ::InternetReadFile(m_source.get(), chunk, capacity, read) != FALSE;
                 const DWORD error = ok ? 0 : ::GetLastError();
                 if (m_worker.IsStopped()) return ReadResult::Abandoned;
-                if (!ok && IsTimeout(error) && !m_worker.IsCancelled() && m_stalled < kStallLimitMilliseconds) {
-                    m_stalled += kPollMilliseconds;
-                    if (m_worker.ResumeFrom(m_source, received, &m_stalled)) continue;
+                if (!ok && !m_worker.IsCancelled() && m_worker.TimedOut(error, readAt) &&
+                    !m_worker.Stalled(m_lastProgress)) {
+                    switch (m_worker.ResumeFrom(m_source, received, m_lastProgress)) {
+                    case Resumed::Rest:
+                        continue;
+                    case Resumed::Whole:
+                        return ReadResult::Restarted;
+                    case Resumed::No:
+                        break;
+                    }
                     if (m_worker.IsStopped()) return ReadResult::Abandoned;
                 }
                 if (!ok) return m_worker.IsCancelled() ? ReadResult::Abandoned : ReadResult::Failed;
-                if (*read > 0) m_stalled = 0;
+                if (received + *read > m_highWater) {
+                    m_highWater = received + *read;
+                    m_lastProgress = ::GetTickCount64();
+                }
                 return ReadResult::Data;
             }
         }
+        HINTERNET RestartedAnswer() override { return m_source.get(); }
         bool AbandonAfterWrite() override { return m_worker.Halted(); }
 
         CUpdateDownloader& m_worker;
         DownloadSource& m_source;
-        DWORD m_stalled = 0;
+        ULONGLONG m_lastProgress = ::GetTickCount64();
+        long long m_highWater = 0;
     };
     if (Halted()) return false;
     Download download(*this, source);
@@ -375,7 +443,7 @@ UpdateResult CUpdateDownloader::DownloadAll(const kit::String& baseUrl, const Up
         const kit::String shown = entry.localpath + entry.name;
         kit::String url = baseUrl + entry.url;
         DownloadSource source = OpenUrl(url);
-        if (IsStopped()) return UpdateCancelled;
+        if (Halted()) return UpdateCancelled;  // an open cut short is no missing file
         if (!source) {
             result = UpdateUrlNotOpened;
             Log(FormatText("ОШИБКА Файл не найден %s", shown.c_str()));
@@ -403,17 +471,56 @@ UpdateResult CUpdateDownloader::DownloadAll(const kit::String& baseUrl, const Up
     return result;
 }
 
-// --- CDownloadThread ----------------------------------------------------------------------------
+// --- DownloadRun and CDownloadThread -----------------------------------------------------------
 
-CDownloadThread::CDownloadThread(CUpdateDownloader::ConnectedStateFn connectedState) : m_downloader(connectedState) {}
+DWORD DownloadRun::Run() {
+    m_finished.store(0);
+    CUpdateDownloader& downloader = *m_downloader;
+    downloader.SetTargetWindow(m_owner);
+    UpdateResult result = UpdateDone;
+    try {
+        result = downloader.CheckConnection();
+        if (result == UpdateDone) {
+            kit::String baseUrl = downloader.GetParam(kParamUrl);
+            result = downloader.DownloadAll(baseUrl, m_files);
+        }
+    } catch (...) {
+        m_finished.store(1);
+        downloader.Send(WM_UPD_WORKER_DONE, 0, 0);
+        return downloader.IsStopped() ? CWorkerThread::kStoppedExitCode : 0;
+    }
+    m_finished.store(1);
+    if (downloader.IsStopped()) return CWorkerThread::kStoppedExitCode;
+    if (result == UpdateDone) {
+        downloader.Send(WM_UPD_ALL_LOADED, 0, 0);
+    } else {
+        downloader.Send(WM_UPD_WORKER_DONE, static_cast<WPARAM>(result), 0);
+    }
+    return 0;
+}
+
+CDownloadThread::CDownloadThread(CUpdateDownloader::ConnectedStateFn connectedState, const DownloadTimeouts& timeouts)
+    : m_connectedState(connectedState),
+      m_timeouts(timeouts),
+      m_downloader(std::make_shared<CUpdateDownloader>(connectedState, timeouts)) {}
 
 CDownloadThread::~CDownloadThread() { CWorkerThread::Stop(false); }
 
-bool CDownloadThread::Start() {
-    if (HasThread()) return false;
-    m_downloader.ResetStop();  // a new run after a stop
-    return CWorkerThread::Start();
+std::shared_ptr<CWorkerThread::Job> CDownloadThread::MakeJob() {
+    if (!m_downloader) m_downloader = std::make_shared<CUpdateDownloader>(m_connectedState, m_timeouts);
+    m_downloader->ResetStop();  // a new run after a stop whose thread ended
+    m_run = std::make_shared<DownloadRun>(m_downloader, m_files, m_owner);
+    return m_run;
 }
+
+// The thread that was left keeps its run and the downloader with it; the next run gets a
+// downloader (and session) of its own.
+void CDownloadThread::OnLeft() {
+    m_downloader.reset();
+    m_run.reset();
+}
+
+bool CDownloadThread::Start() { return CWorkerThread::Start(); }
 
 void CDownloadThread::SetFileList(const UpdateFileList& list) { m_files = list; }
 
@@ -424,35 +531,10 @@ DWORD CDownloadThread::StopAndNotify(bool force) {
 }
 
 void CDownloadThread::Cancel() {
-    if (!m_downloader.IsCancelled()) {
-        m_downloader.SetCancelled();
+    if (m_downloader && !m_downloader->IsCancelled()) {
+        m_downloader->Cancel();
         return;
     }
     CWorkerThread::Stop(true);
     if (m_owner) ::SendMessageA(m_owner, WM_UPD_WORKER_DONE, 0, 0);
-}
-
-DWORD CDownloadThread::Run() {
-    m_finished.store(0);
-    m_downloader.SetTargetWindow(m_owner);
-    UpdateResult result = UpdateDone;
-    try {
-        result = m_downloader.CheckConnection();
-        if (result == UpdateDone) {
-            kit::String baseUrl = m_downloader.GetParam(kParamUrl);
-            result = m_downloader.DownloadAll(baseUrl, m_files);
-        }
-    } catch (...) {
-        m_finished.store(1);
-        m_downloader.Send(WM_UPD_WORKER_DONE, 0, 0);
-        return m_downloader.IsStopped() ? kStoppedExitCode : 0;
-    }
-    m_finished.store(1);
-    if (m_downloader.IsStopped()) return kStoppedExitCode;
-    if (result == UpdateDone) {
-        m_downloader.Send(WM_UPD_ALL_LOADED, 0, 0);
-    } else {
-        m_downloader.Send(WM_UPD_WORKER_DONE, static_cast<WPARAM>(result), 0);
-    }
-    return 0;
 }

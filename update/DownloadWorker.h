@@ -3,19 +3,28 @@
 // reports only with WM_UPD_ messages sent to the window (UpdateMessages.h), so the window's
 // handlers run on its own thread while the worker waits.
 //
+// Slow lines: the worker's connections wait as long as a line may reasonably stay silent (the
+// silence of DownloadTimeouts, seconds), and a file fails only when no new byte of it has come for
+// the stall limit; a body that falls silent longer than one time-out is asked for again from the
+// bytes received (an HTTP range), and a server that answers that with the whole file starts it
+// again from its first byte.
+//
 // Stopping: a thread is never killed (a thread ended inside the heap or inside a message send
-// leaves its lock held and hangs the host). A stop sets the worker's stop flag, closes the
-// internet handles it holds, and waits while handling the messages sent to the waiting thread, so
-// a worker inside a report can finish it. The worker tests the flag before every report and after
-// every blocking call, and its connections have short receive time-outs (Wine's WinInet does not
-// return from a blocked read when another thread closes the handle). When Stop returns, the worker
-// runs no more and sends nothing more.
+// leaves its lock held and hangs the host). A stop sets the run's stop flag, closes the internet
+// handles it holds (which returns a blocked call at once on Windows), and waits a short bounded
+// time while handling the messages sent to the waiting thread, so a worker inside a report can
+// finish it. A worker that is still blocked inside WinInet then (Wine's WinInet does not return
+// from a blocked call when another thread closes the handle) is left to end by itself when its
+// call returns: everything it touches belongs to its run (DownloadRun, shared by the thread and
+// the wrapper) and to the module reference the thread holds, and from the stop on it sends
+// nothing. When Stop returns, the worker sends nothing more.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "base/CriticalSection.h"
@@ -24,11 +33,26 @@
 #include "update/UpdateEngine.h"
 #include "update/UpdateMessages.h"
 
-// A wrapper of one operating-system thread that runs the virtual Run.
+// A wrapper of one operating-system thread that runs a job. The thread and the wrapper share the
+// job, so that a thread which a stop leaves to end by itself still owns everything it touches; the
+// thread also holds a reference on the module that holds its code until it has ended.
 class CWorkerThread {
 public:
     static constexpr DWORD kNoThread = static_cast<DWORD>(-1);
-    static constexpr DWORD kStoppedExitCode = 0xFFFFFFFF;  // a worker ended by a forced stop
+    static constexpr DWORD kStoppedExitCode = 0xFFFFFFFF;  // a worker ended or left by a stop
+    // How long a stop waits for an asked thread before it leaves the thread to end by itself.
+    static constexpr DWORD kStopWaitMilliseconds = 1000;
+
+    // The work of one thread.
+    class Job {
+    public:
+        virtual ~Job() = default;
+        virtual DWORD Run() = 0;
+        // Makes the running Run return soon and send nothing more (the stop flag, handles closed).
+        virtual void RequestStop() = 0;
+        // True while Run is inside a report to a window; a stop does not give up on the thread then.
+        virtual bool Reporting() const = 0;
+    };
 
     CWorkerThread() = default;
     CWorkerThread(const CWorkerThread&) = delete;
@@ -38,21 +62,34 @@ public:
     // False, doing nothing, while a thread is held; otherwise whether a thread was started.
     bool Start();
     // Not forced: waits up to 250 ms for the thread to end by itself. Then (or at once when
-    // forced) asks it to stop and waits until it has ended. Returns its exit code, or kNoThread.
+    // forced) asks it to stop and waits up to kStopWaitMilliseconds; a thread still blocked then is
+    // left to end by itself. Returns its exit code (kStoppedExitCode for a thread left), or kNoThread.
     DWORD Stop(bool force);
     bool HasThread() const { return static_cast<bool>(m_thread); }
 
+    // The worker threads of this process that have not ended, those left by a stop included.
+    static long RunningThreads();
+
 protected:
-    virtual DWORD Run() = 0;
-    // Makes the running Run return soon and send nothing more (the stop flag, handles closed).
-    virtual void RequestStop() = 0;
+    // The job of the thread that Start is about to start.
+    virtual std::shared_ptr<Job> MakeJob() = 0;
+    // The thread did not end within the stop's wait and goes on alone with its job.
+    virtual void OnLeft() {}
 
 private:
-    static DWORD WINAPI ThreadBody(void* self);
+    struct Launch;
+    static DWORD WINAPI ThreadBody(void* launch);
 
     kit::UniqueHandle m_thread;
     DWORD m_threadId = 0;
-    HMODULE m_module = nullptr;  // handed to the starting thread
+    std::shared_ptr<Job> m_job;
+};
+
+// How long the worker's connections wait for a silent server (connect, send and receive
+// time-outs), and how long a file may go without a new byte before it fails. Tests shorten them.
+struct DownloadTimeouts {
+    DWORD silenceMilliseconds = 10000;
+    DWORD stallLimitMilliseconds = 30000;
 };
 
 // The internet handles that a run opens, registered so that a stop from another thread can close
@@ -104,14 +141,9 @@ private:
 class CUpdateDownloader {
 public:
     using ConnectedStateFn = BOOL(WINAPI*)(LPDWORD flags, DWORD reserved);
-    // The receive time-out of the downloader's connections, which bounds how long a stop waits
-    // for a blocked call; and how long a file may stay silent in all before it fails. Wine's
-    // WinInet drops the connection when a read times out, so a download that stalls longer than
-    // one time-out asks for the rest of the file again (an HTTP range from the bytes received).
-    static constexpr DWORD kPollMilliseconds = 500;
-    static constexpr DWORD kStallLimitMilliseconds = 30000;
 
-    explicit CUpdateDownloader(ConnectedStateFn connectedState = ::InternetGetConnectedState);
+    explicit CUpdateDownloader(ConnectedStateFn connectedState = ::InternetGetConnectedState,
+                               const DownloadTimeouts& timeouts = {});
     ~CUpdateDownloader();
     CUpdateDownloader(const CUpdateDownloader&) = delete;
     CUpdateDownloader& operator=(const CUpdateDownloader&) = delete;
@@ -128,23 +160,34 @@ public:
     kit::String GetParam(const char* name);
 
     bool IsCancelled() const { return m_cancel.load() != 0; }
-    void SetCancelled() { m_cancel.store(1); }
-    // The forced stop (another thread): no report from now on, the open handles closed.
+    // The user's cancel (another thread): the run ends with 8 at its next test; the open handles
+    // are closed so that a blocked call returns.
+    void Cancel();
+    // The stop (another thread): no report from now on, the open handles closed.
     void Stop();
     bool IsStopped() const { return m_stop.load() != 0; }
-    void ResetStop();  // before a new run, on the starting thread
+    void ResetStop();  // before a new run, on the starting thread, while no run uses this
+    // True while a report is on its way to the window (see Send).
+    bool Reporting() const { return m_reporting.load() != 0; }
 
-    // Sends one report to the target window unless the worker was stopped.
+    // Sends one report to the target window unless the worker was stopped. A stop that has seen
+    // no report on its way after setting the flag knows that none will follow.
     LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
+    enum class Resumed { Rest, Whole, No };
     bool Halted() const { return IsCancelled() || IsStopped(); }
-    // Sends a GET for `object` on `connection`, again while it times out and the worker goes on
-    // (each time-out adds to *stalled); the request handle, or null.
+    // Whether a failed call counts as the server's silence: a time-out, or a connection that Wine
+    // dropped after waiting at least half the time-out for an answer.
+    bool TimedOut(DWORD error, ULONGLONG startedAt) const;
+    bool Stalled(ULONGLONG lastProgress) const;
+    // Sends a GET for `object` on `connection`, again while the server stays silent, the worker
+    // goes on and no new byte has been missing for the stall limit; the request handle, or null.
     HINTERNET SendRequest(HINTERNET connection, const std::string& object, DWORD flags, const char* headers,
-                          DWORD* stalled);
-    // Asks for the body from `offset` on; true when the answer is that part (206 from `offset`).
-    bool ResumeFrom(DownloadSource& source, long long offset, DWORD* stalled);
+                          ULONGLONG lastProgress);
+    // Asks for the body from `offset` on: Rest when the answer is that part (206 from `offset`),
+    // Whole when the server sends the whole body again (200), No otherwise.
+    Resumed ResumeFrom(DownloadSource& source, long long offset, ULONGLONG lastProgress);
 
     std::atomic<std::uint8_t> m_cancel{0};
     HWND m_target = nullptr;
@@ -152,13 +195,35 @@ private:
     kit::String m_tempFolder;
     UpdateFileList m_files;
     std::atomic<std::uint8_t> m_stop{0};
+    std::atomic<int> m_reporting{0};
     InternetHandleSet m_handles;
     ConnectedStateFn m_connectedState;
+    DownloadTimeouts m_timeouts;
+};
+
+// One run of the worker: what its thread works on and owns. The run's downloader is the window's
+// (its session serves every run) until a stop leaves a thread, which then keeps it.
+class DownloadRun final : public CWorkerThread::Job {
+public:
+    DownloadRun(std::shared_ptr<CUpdateDownloader> downloader, const UpdateFileList& files, HWND owner)
+        : m_downloader(std::move(downloader)), m_files(files), m_owner(owner) {}
+
+    DWORD Run() override;
+    void RequestStop() override { m_downloader->Stop(); }
+    bool Reporting() const override { return m_downloader->Reporting(); }
+    bool IsFinished() const { return m_finished.load() != 0; }
+
+private:
+    std::shared_ptr<CUpdateDownloader> m_downloader;
+    UpdateFileList m_files;
+    HWND m_owner;
+    std::atomic<std::uint8_t> m_finished{0};
 };
 
 class CDownloadThread final : public CWorkerThread, public IDownloadWorker {
 public:
-    explicit CDownloadThread(CUpdateDownloader::ConnectedStateFn connectedState = ::InternetGetConnectedState);
+    explicit CDownloadThread(CUpdateDownloader::ConnectedStateFn connectedState = ::InternetGetConnectedState,
+                             const DownloadTimeouts& timeouts = {});
     ~CDownloadThread() override;
 
     // IDownloadWorker, for the engine.
@@ -170,17 +235,18 @@ public:
     // The window's Update/Cancel button while a download runs: the first press asks the worker to
     // cancel; a second one stops it at once and reports WM_UPD_WORKER_DONE (0).
     void Cancel();
-    bool IsFinished() const { return m_finished.load() != 0; }
+    bool IsFinished() const { return m_run && m_run->IsFinished(); }
     HWND GetOwnerWindow() const { return m_owner; }
-    CUpdateDownloader& Downloader() { return m_downloader; }
 
 protected:
-    DWORD Run() override;
-    void RequestStop() override { m_downloader.Stop(); }
+    std::shared_ptr<Job> MakeJob() override;
+    void OnLeft() override;
 
 private:
-    CUpdateDownloader m_downloader;
+    CUpdateDownloader::ConnectedStateFn m_connectedState;
+    DownloadTimeouts m_timeouts;
+    std::shared_ptr<CUpdateDownloader> m_downloader;
     UpdateFileList m_files;
     HWND m_owner = nullptr;
-    std::atomic<std::uint8_t> m_finished{0};
+    std::shared_ptr<DownloadRun> m_run;  // the last run started
 };

@@ -38,7 +38,7 @@ std::wstring Widen(const char* text) {
 }  // namespace
 
 CUpdateDlg::CUpdateDlg(const UpdateWindowCalls& calls)
-    : m_worker(new CDownloadThread(calls.connectedState)),
+    : m_worker(new CDownloadThread(calls.connectedState, calls.timeouts)),
       m_engine(std::unique_ptr<IDownloadWorker>(m_worker), calls.engine),
       m_calls(calls) {}
 

@@ -21,6 +21,7 @@
 struct UpdateWindowCalls {
     UpdateSystemCalls engine;
     CUpdateDownloader::ConnectedStateFn connectedState = ::InternetGetConnectedState;
+    DownloadTimeouts timeouts;  // the download worker's
     void(WINAPI* now)(LPSYSTEMTIME time) = ::GetLocalTime;  // the update log's clock
 };
 

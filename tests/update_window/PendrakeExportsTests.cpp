@@ -84,10 +84,12 @@ struct HostRig {
         ::GetEnvironmentVariableA(name, value, MAX_PATH);
         return value;
     }
+    static std::string ListText(const std::string& version, const std::string& extra = "") {
+        return version + "\r\n[general]\r\ncountfiles=1\r\ntitle=Тест\r\n" + extra +
+               "[file1]\r\nname=new.bin\r\nversion=1.0.0.3\r\nlink=files/\r\nfilesize=5000\r\n";
+    }
     void List(const std::string& version, const std::string& extra = "") {
-        server.Set("/upd/updlist.txt",
-                   Route{200, version + "\r\n[general]\r\ncountfiles=1\r\ntitle=Тест\r\n" + extra +
-                                  "[file1]\r\nname=new.bin\r\nversion=1.0.0.3\r\nlink=files/\r\nfilesize=5000\r\n"});
+        server.Set("/upd/updlist.txt", Route{200, ListText(version, extra)});
     }
     template <class Fn>
     Fn* Export(const char* name) const {
@@ -345,8 +347,10 @@ TEST_CASE("the host unloads the plug-in during a download: the code stays until 
     const ULONGLONG start = ::GetTickCount64();
     rig.host.RunOnUiThread([&] { rig.plugin.reset(); });
     CHECK(::GetTickCount64() - start < 3000);  // no wait for the worker inside the unload
-    // The download fails by itself (the rest never comes); then the worker lets the module go,
-    // and the window, cut loose, is hidden by its own thread.
+    CHECK(::GetModuleHandleA("pendrake.dll"));
+    // The server gives up and closes the body before its length: the download fails; then the
+    // worker lets the module go, and the window, cut loose, is hidden by its own thread.
+    rig.server.ReleaseStalls();
     bool gone = false;
     for (int i = 0; i < 200 && !gone; ++i) {
         ::Sleep(50);
@@ -359,27 +363,40 @@ TEST_CASE("the host unloads the plug-in during a download: the code stays until 
 }
 
 TEST_CASE("a whole update as a user does it: the files reach the program folder through the updater") {
-    HostRig rig;
-    const std::string body = std::string(3000, 'a') + std::string(2000, 'b');
-    rig.server.Set("/upd/files/new.bin", Route{200, body});
-    rig.List(rig.versions.newer, "name=Nothing\r\nkillprocess=no-such-program-h17\r\n");
-    const DWORD ui = rig.host.uiThreadId();
-    {
-        DialogDriver box(ui, "Обновление", IDOK);
-        rig.RunUpdate();
-        CHECK(box.Answered());
+    struct Case {
+        const char* name;
+        DWORD delay;  // before every answer, and the silence inside every body
+    };
+    for (const Case& c : {Case{"a quick server", 0}, Case{"a slow server", 2000}}) {
+        CAPTURE(c.name);
+        HostRig rig;
+        const std::string body = std::string(3000, 'a') + std::string(2000, 'b');
+        rig.server.Set("/upd/files/new.bin", Route{200, body, Route::Pause, 2500, c.delay, c.delay});
+        rig.List(rig.versions.newer, "name=Nothing\r\nkillprocess=no-such-program-h17\r\n");
+        if (c.delay) {
+            Route list{200, "", Route::Pause, 4, c.delay, c.delay};
+            list.body = rig.ListText(rig.versions.newer, "name=Nothing\r\nkillprocess=no-such-program-h17\r\n");
+            rig.server.Set("/upd/updlist.txt", list);
+        }
+        const DWORD ui = rig.host.uiThreadId();
+        {
+            DialogDriver box(ui, "Обновление", IDOK, 60000);
+            rig.RunUpdate();
+            CHECK(box.Answered());
+        }
+        HWND window = FindDialog(ui, "Обновление Тест", 30000);
+        REQUIRE(window);
+        CHECK(DialogDriver::ItemText(window, IDC_UPDATE_STATUS).find("обнаружено 1 новых файлов") == 0);
+        DialogDriver handOver(ui, "pendrake", IDOK, 60000);
+        DialogDriver::Click(window, IDC_UPDATE_BUTTON);
+        CHECK(handOver.Answered());
+        CHECK(ReadWholeFile(rig.temp.path() + "_update/_files/new.bin") == body);
+        CHECK(ReadWholeFile(rig.temp.path() + "_update/updater.exe") ==
+              testsupport::ReadFile(testsupport::BuildFile("updater/updater.exe")));
+        // The updater copies the tree into the program folder once it runs.
+        const std::string installed = rig.program.path() + "new.bin";
+        for (int i = 0; i < 300 && ReadWholeFile(installed) != body; ++i) ::Sleep(100);
+        CHECK(ReadWholeFile(installed) == body);
+        CHECK_FALSE(::IsWindowVisible(window));
     }
-    HWND window = FindDialog(ui, "Обновление Тест", 2000);
-    REQUIRE(window);
-    DialogDriver handOver(ui, "pendrake", IDOK, 20000);
-    DialogDriver::Click(window, IDC_UPDATE_BUTTON);
-    CHECK(handOver.Answered());
-    CHECK(ReadWholeFile(rig.temp.path() + "_update/_files/new.bin") == body);
-    CHECK(ReadWholeFile(rig.temp.path() + "_update/updater.exe") ==
-          testsupport::ReadFile(testsupport::BuildFile("updater/updater.exe")));
-    // The updater copies the tree into the program folder once it runs.
-    const std::string installed = rig.program.path() + "new.bin";
-    for (int i = 0; i < 300 && ReadWholeFile(installed) != body; ++i) ::Sleep(100);
-    CHECK(ReadWholeFile(installed) == body);
-    CHECK_FALSE(::IsWindowVisible(window));
 }

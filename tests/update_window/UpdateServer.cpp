@@ -84,6 +84,11 @@ std::vector<std::string> UpdateServer::Requests() const {
     return m_requests;
 }
 
+std::vector<std::string> UpdateServer::Ranges() const {
+    kit::Lock lock(m_lock);
+    return m_ranges;
+}
+
 DWORD WINAPI UpdateServer::AcceptLoop(void* self) {
     auto* server = static_cast<UpdateServer*>(self);
     for (;;) {
@@ -135,25 +140,39 @@ void UpdateServer::Answer(UINT_PTR clientSocket) {
         }
     }
     if (!known) route = Route{404, "<html><body><h1>404 Not Found</h1></body></html>"};
-    // "Range: bytes=N-" of a known body: the rest from N (206), sent whole.
+    // "Range: bytes=N-" of a known body: the rest from N (206), sent whole and at once; or the
+    // whole body again (200) from a route that ignores ranges.
     std::string lower = request;
     for (char& c : lower) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
     std::string extra;
     const std::string rangeHeader = "\r\nrange: bytes=";
     size_t range = lower.find(rangeHeader);
-    if (known && route.status == 200 && route.mode != Route::StallCutOff && range != std::string::npos) {
+    if (known && range != std::string::npos) {
         size_t from = std::strtoul(lower.c_str() + range + rangeHeader.size(), nullptr, 10);
-        if (from <= route.body.size()) {
+        {
+            kit::Lock lock(m_lock);
+            m_ranges.push_back(path + " from " + std::to_string(from));
+        }
+        if (route.status == 200 && route.rangeWhole) {
+            route = Route{200, route.body, Route::Whole, 0, 0, route.answerDelay};
+        } else if (route.status == 200 && route.mode != Route::StallCutOff && from <= route.body.size()) {
             extra = "Content-Range: bytes " + std::to_string(from) + "-" + std::to_string(route.body.size() - 1) + "/" +
                     std::to_string(route.body.size()) + "\r\n";
-            route = Route{206, route.body.substr(from)};
+            route = Route{206, route.body.substr(from), Route::Whole, 0, 0, route.answerDelay};
         }
     }
+    // Silences end early when the server stops.
+    auto silent = [&](DWORD milliseconds) { return ::WaitForSingleObject(m_stopping.get(), milliseconds) == WAIT_TIMEOUT; };
     std::string head = "HTTP/1.1 " + std::to_string(route.status) + " Status\r\nContent-Type: application/octet-stream\r\n" +
                        extra + "Content-Length: " + std::to_string(route.body.size()) + "\r\nConnection: close\r\n\r\n";
-    bool ok = SendAll(client, head.data(), head.size());
+    bool ok = silent(route.answerDelay) && SendAll(client, head.data(), head.size());
     if (ok && route.mode == Route::CutOff) {
         SendAll(client, route.body.data(), route.breakAt);
+    } else if (ok && route.mode == Route::Pause) {
+        if (SendAll(client, route.body.data(), route.breakAt)) {
+            ::SetEvent(m_stalled.get());
+            if (silent(route.pause)) SendAll(client, route.body.data() + route.breakAt, route.body.size() - route.breakAt);
+        }
     } else if (ok && (route.mode == Route::Stall || route.mode == Route::StallCutOff)) {
         ok = SendAll(client, route.body.data(), route.breakAt);
         ::SetEvent(m_stalled.get());

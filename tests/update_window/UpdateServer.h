@@ -1,7 +1,9 @@
 // A local update service inside the test program: an HTTP server on 127.0.0.1 (an ephemeral port)
-// that serves an update folder from a table of paths, and can misbehave on purpose: cut a body
-// off before its announced length, or stall in the middle of a body until the test releases it
-// (or the server stops). Every request path is recorded. Runs on threads of its own; Winsock only.
+// that serves an update folder from a table of paths, and can misbehave on purpose: answer late,
+// fall silent for a while in the middle of a body, cut a body off before its announced length,
+// stall in the middle of a body until the test releases it (or the server stops), or answer a
+// range request with the whole body. Every request path is recorded, and every range asked for.
+// Runs on threads of its own; Winsock only.
 #pragma once
 #include <windows.h>
 
@@ -17,10 +19,15 @@ namespace updatetest {
 struct Route {
     int status = 200;
     std::string body;
-    enum Mode { Whole, CutOff, Stall, StallCutOff } mode = Whole;
-    size_t breakAt = 0;  // CutOff: bytes sent before the close; Stall(CutOff): before the stall
-    // A range request gets the rest of the body (206), except from a StallCutOff route, which
-    // answers every request alike.
+    // Pause: silent for `pause` ms after `breakAt` bytes, then the rest.
+    enum Mode { Whole, CutOff, Stall, StallCutOff, Pause } mode = Whole;
+    size_t breakAt = 0;  // CutOff: bytes sent before the close; Stall(CutOff), Pause: before the silence
+    DWORD pause = 0;        // Pause: how long
+    DWORD answerDelay = 0;  // ms of silence before the head of every answer of this path
+    // A range request gets the rest of the body (206, at once and whole), except from a
+    // StallCutOff route, which answers every request alike, and a route with `rangeWhole`, which
+    // answers it with the whole body (200).
+    bool rangeWhole = false;
 };
 
 class UpdateServer {
@@ -40,6 +47,8 @@ public:
     void ReleaseStalls();
 
     std::vector<std::string> Requests() const;
+    // The range requests, as "<path> from <offset>", in order.
+    std::vector<std::string> Ranges() const;
 
 private:
     static DWORD WINAPI AcceptLoop(void* self);
@@ -55,6 +64,7 @@ private:
     mutable kit::CriticalSection m_lock;
     std::map<std::string, Route> m_routes;
     std::vector<std::string> m_requests;
+    std::vector<std::string> m_ranges;
     std::vector<HANDLE> m_clientThreads;
     std::vector<UINT_PTR> m_clients;
 };

@@ -1,6 +1,6 @@
 // The download worker against the test's local update service: what lands on disk, the reports
-// and their order, the failure results, cancel once and twice, and the forced stop's contract
-// (when Stop returns the worker runs no more and sends nothing more).
+// and their order, the failure results, a slow server, a silent one, cancel once and twice, and
+// the stop's contract (it returns promptly, and the worker sends nothing more afterwards).
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -44,22 +44,35 @@ BOOL WINAPI Connected(LPDWORD flags, DWORD) {
     return TRUE;
 }
 
-// One worker over one owner window, the service and a temporary folder.
+// One worker over one owner window, the service and a temporary folder. A thread that a stop left
+// to end by itself is let go (its stall released) and waited for before the folder goes.
 struct Rig {
     UpdateServer server;
     TempFolder temp{"worker"};
     RecordingWindow owner;
-    CDownloadThread worker{&Connected};
+    CDownloadThread worker;
 
-    explicit Rig(const char* folder = "upd") {
+    explicit Rig(const DownloadTimeouts& timeouts = {}, const char* folder = "upd") : worker(&Connected, timeouts) {
         owner.params[kParamUrl] = server.FolderUrl(folder);
         owner.params[kParamTempPath] = temp.path();
         server.Set(std::string("/") + folder + "/updlist.txt", Route{200, "1.0.0.3\r\n[general]\r\ncountfiles=0\r\n"});
         worker.SetOwnerWindow(owner.handle());
         ::CreateDirectoryA((temp.path() + "_update").c_str(), nullptr);  // the engine's check made it
     }
+    ~Rig() {
+        server.ReleaseStalls();
+        WaitForWorkerThreads();
+    }
+    // Pumps this thread's messages until no worker thread runs any more.
+    bool WaitForWorkerThreads(DWORD milliseconds = 60000) {
+        for (DWORD waited = 0; waited < milliseconds; waited += 20) {
+            if (CWorkerThread::RunningThreads() == 0) return true;
+            owner.PumpFor(20);
+        }
+        return false;
+    }
     // Pumps this thread's messages (the worker's reports) until the server stalls.
-    bool WaitForStall(DWORD milliseconds = 10000) {
+    bool WaitForStall(DWORD milliseconds = 20000) {
         for (DWORD waited = 0; waited < milliseconds; waited += 20) {
             if (server.WaitForStall(0)) return true;
             owner.PumpFor(20);
@@ -76,6 +89,12 @@ struct Rig {
         return owner.PumpUntilDone(milliseconds);
     }
 };
+
+// A route that answers `delay` ms late and falls silent for `pause` ms after `at` bytes.
+Route Slow(const std::string& body, DWORD delay, size_t at, DWORD pause) {
+    Route route{200, body, Route::Pause, at, pause, delay};
+    return route;
+}
 
 }  // namespace
 
@@ -215,22 +234,123 @@ TEST_CASE("the connection check: no connection, an unreachable list") {
     }
 }
 
-TEST_CASE("a server that stalls inside a file: the download asks for the rest and completes") {
-    Rig rig;
-    const std::string body = Pattern(20000, 4);
-    rig.Serve("slow.bin", Route{200, body, Route::Stall, 8192});
-    rig.worker.SetFileList({Entry("slow.bin", "", 20000)});
+TEST_CASE("a slow server: late answers and silences inside the bodies complete every file, with no range asked") {
+    Rig rig;  // the worker's own time-outs
+    const std::string first = Pattern(10000, 11), second = Pattern(3000, 12);
+    rig.server.Set("/upd/updlist.txt", Slow("1.0.0.3\r\n[general]\r\ncountfiles=0\r\n", 2000, 8, 2000));
+    rig.Serve("first.bin", Slow(first, 2000, 4096, 2000));
+    rig.Serve("sub/second.bin", Slow(second, 2000, 1000, 2000));
+    REQUIRE(rig.Run({Entry("first.bin", "", 10000), Entry("second.bin", "sub/", 3000)}, 90000) == WM_UPD_ALL_LOADED);
+    CHECK(rig.Downloaded("first.bin") == first);
+    CHECK(rig.Downloaded("sub/second.bin") == second);
+    CHECK(rig.owner.Logs() == std::vector<std::string>{"загрузка 2 файлов (размер 13 KB)", "загружен first.bin (10 KB)",
+                                                       "загружен sub/second.bin (3 KB)", "всего загружено 2 файлов (13 KB)"});
+    CHECK(rig.server.Ranges().empty());
+    CHECK(rig.server.Requests() ==
+          std::vector<std::string>{"/upd/updlist.txt", "/upd/files/first.bin", "/upd/files/sub/second.bin"});
+}
+
+TEST_CASE("a body silent for longer than a time-out: the rest is asked for; a 206 goes on, a 200 starts again") {
+    struct Case {
+        const char* name;
+        bool rangeWhole;
+    };
+    for (const Case& c : {Case{"the server sends the rest", false}, Case{"the server sends the whole file again", true}}) {
+        CAPTURE(c.name);
+        Rig rig(DownloadTimeouts{700, 20000});
+        const std::string body = Pattern(20000, 4);
+        Route route{200, body, Route::Stall, 8192};
+        route.rangeWhole = c.rangeWhole;
+        rig.Serve("slow.bin", route);
+        REQUIRE(rig.Run({Entry("slow.bin", "", 20000)}, 30000) == WM_UPD_ALL_LOADED);
+        CHECK(rig.Downloaded("slow.bin") == body);
+        CHECK(rig.server.Ranges() == std::vector<std::string>{"/upd/files/slow.bin from 8192"});
+        CHECK(rig.owner.Logs().back() == "всего загружено 1 файлов (20 KB)");
+        // The bytes written so far as the window saw them: back to 0 when the file starts again.
+        std::vector<WPARAM> positions;
+        for (const Received& r : rig.owner.received) {
+            if (r.message == WM_UPD_FILE_POS) positions.push_back(r.wParam);
+        }
+        const std::vector<WPARAM> expected =
+            c.rangeWhole ? std::vector<WPARAM>{0, 4096, 8192, 0, 4096, 8192, 12288, 16384, 20000}
+                         : std::vector<WPARAM>{0, 4096, 8192, 12288, 16384, 20000};
+        CHECK(positions == expected);
+    }
+}
+
+TEST_CASE("a silence past the stall limit fails the file, also when every answer brings the same first bytes again") {
+    Rig rig(DownloadTimeouts{400, 2500});
+    // Every request alike, a range too: the first 4096 bytes, then silence.
+    rig.Serve("stall.bin", Route{200, Pattern(20000, 13), Route::StallCutOff, 4096});
+    rig.worker.SetFileList({Entry("stall.bin", "", 20000), Entry("next.bin", "", 10)});
     REQUIRE(rig.worker.Start());
     REQUIRE(rig.WaitForStall());
-    REQUIRE(rig.owner.PumpUntilDone(20000) == WM_UPD_ALL_LOADED);
-    CHECK(rig.Downloaded("slow.bin") == body);
-    const std::vector<std::string> requests = rig.server.Requests();
-    CHECK(requests.size() == 3);  // the list, the file, and the file's rest
-    rig.server.ReleaseStalls();
+    const ULONGLONG stalledAt = ::GetTickCount64();
+    REQUIRE(rig.owner.PumpUntilDone(60000) == WM_UPD_WORKER_DONE);
+    CHECK(::GetTickCount64() - stalledAt >= 2000);  // not before the limit
+    CHECK(rig.owner.Last(WM_UPD_WORKER_DONE)->wParam == UpdateNotDownloaded);
+    CHECK(rig.owner.Logs() == std::vector<std::string>{"загрузка 2 файлов (размер 20 KB)",
+                                                       "ОШИБКА Невозможна загрузка файла stall.bin",
+                                                       "всего загружено 0 файлов (0 B)"});
+    CHECK_FALSE(rig.server.Ranges().empty());
+    bool exists = true;
+    rig.Downloaded("stall.bin", &exists);
+    CHECK_FALSE(exists);
+}
+
+TEST_CASE("a stop while the worker waits on a silent server returns promptly; the window gets nothing after it") {
+    enum Road { CancelTwice, WindowCloses, NewStart };
+    struct Case {
+        const char* name;
+        Road road;
+    };
+    const Case cases[] = {{"Cancel pressed twice", CancelTwice},
+                          {"the window closes (a stop without force)", WindowCloses},
+                          {"a forced stop before a new start", NewStart}};
+    for (const Case& c : cases) {
+        CAPTURE(c.name);
+        Rig rig;  // the worker's own time-outs: longer than a second
+        const std::string body = Pattern(20000, 14);
+        rig.Serve("quiet.bin", Slow(body, 0, 4096, 10000));
+        rig.worker.SetFileList({Entry("quiet.bin", "", 20000)});
+        REQUIRE(rig.worker.Start());
+        REQUIRE(rig.WaitForStall());
+        rig.owner.PumpFor(100);
+        const ULONGLONG start = ::GetTickCount64();
+        switch (c.road) {
+        case CancelTwice:
+            rig.worker.Cancel();
+            rig.worker.Cancel();
+            break;
+        case WindowCloses:
+            CHECK(rig.worker.Stop(false) == CWorkerThread::kStoppedExitCode);
+            break;
+        case NewStart:
+            CHECK(rig.worker.StopAndNotify(true) == CWorkerThread::kStoppedExitCode);
+            break;
+        }
+        CHECK(::GetTickCount64() - start < 5000);
+        CHECK_FALSE(rig.worker.HasThread());
+        const size_t count = rig.owner.received.size();
+        if (c.road != WindowCloses) {
+            // The wrapper reported the end itself, from this thread.
+            REQUIRE(count > 0);
+            CHECK(rig.owner.received.back().message == WM_UPD_WORKER_DONE);
+            CHECK(rig.owner.received.back().wParam == 0);
+            CHECK_FALSE(rig.owner.received.back().fromOtherThread);
+        }
+        // The thread that was left ends when the silence does, and sends nothing on its way out.
+        CHECK(rig.WaitForWorkerThreads());
+        rig.owner.PumpFor(200);
+        CHECK(rig.owner.received.size() == count);
+        CHECK(rig.Downloaded("quiet.bin").size() < body.size());
+    }
 }
 
 TEST_CASE("cancel once during a stalled download: the worker ends with 8, the partial file stays") {
-    Rig rig;
+    // The cancel closes the open handles; a blocked read returns then on Windows, under Wine only
+    // at its time-out, which is short here.
+    Rig rig(DownloadTimeouts{1000, 30000});
     const std::string body = Pattern(20000, 5);
     rig.Serve("stall.bin", Route{200, body, Route::Stall, 8192});
     rig.worker.SetFileList({Entry("stall.bin", "", 20000), Entry("next.bin", "", 10)});
