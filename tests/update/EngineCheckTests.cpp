@@ -238,10 +238,12 @@ void FindEvil(const std::string& folder, std::vector<std::string>& found, bool d
 }  // namespace
 
 TEST_CASE("a hostile list: each unsafe section refused with a log line, no file outside the download folder") {
+    // Sections 11 to 16 name devices (the server has bytes for them); section 17 only looks like
+    // one and is an ordinary file.
     const std::string base = UpdateUrl("hostile");
     Rig rig("hostile", base);
     REQUIRE(rig.engine.RunUpdateCheck() == UpdateDone);
-    CHECK(Names(rig.engine.GetFileList()) == std::vector<std::string>{"good.txt"});
+    CHECK(Names(rig.engine.GetFileList()) == std::vector<std::string>{"good.txt", "com10/console.txt"});
 
     std::vector<std::string> refused;
     for (const std::string& line : rig.window.Logs()) {
@@ -257,14 +259,23 @@ TEST_CASE("a hostile list: each unsafe section refused with a log line, no file 
                                  "ERROR Unsafe path in section file8: evil8.txt:stream",
                                  "ERROR Unsafe path in section file9: . ./evil9.txt",
                                  "ERROR Unsafe path in section file10: ..\\..\\evil10.txt",
+                                 "ERROR Unsafe path in section file11: nul.txt",
+                                 "ERROR Unsafe path in section file12: COM1.dll",
+                                 "ERROR Unsafe path in section file13: Con",
+                                 "ERROR Unsafe path in section file14: sub/aux/evil14.txt",
+                                 "ERROR Unsafe path in section file15: LPT9. /evil15.txt",
+                                 "ERROR Unsafe path in section file16: prn  ",
                              }));
 
     DownloadEveryEntry(rig, base);
     CHECK(rig.tree.List() == std::vector<std::string>{"program/", "program/app.exe", "program/sub/",
                                                       "program/sub/tool.dll", "temp/", "temp/_update/",
-                                                      "temp/_update/_files/", "temp/_update/_files/good.txt",
+                                                      "temp/_update/_files/", "temp/_update/_files/com10/",
+                                                      "temp/_update/_files/com10/console.txt",
+                                                      "temp/_update/_files/good.txt",
                                                       "temp/_update/_updlist.ini"});
     CHECK(testsupport::ReadFile(rig.tree.temp + "_update\\_files\\good.txt") == "good file");
+    CHECK(testsupport::ReadFile(rig.tree.temp + "_update\\_files\\com10\\console.txt") == "console file");
     std::vector<std::string> evil;
     FindEvil(testsupport::BuildFile("tests/update/work") + "\\", evil);
     FindEvil("C:\\", evil, false);

@@ -200,6 +200,38 @@ TEST_CASE("IsSafeListPath: relative paths below the folders only") {
         {". ./", "x", false},
         {".. /", "x", false},
         {"", "..\\..\\evil.txt", false},
+        // Device names, in the name or in any component of localpath, in any case, with an
+        // extension, trailing dots or blanks; also when only the joint makes one.
+        {"", "CON", false},
+        {"", "prn", false},
+        {"", "Aux", false},
+        {"", "nul.txt", false},
+        {"", "com1.dll", false},
+        {"", "COM9", false},
+        {"", "lpt1", false},
+        {"", "LpT9.tar.gz", false},
+        {"", "nul.", false},
+        {"", "con. .", false},
+        {"", "aux  ", false},
+        {"", "nul .txt", false},
+        {"con/", "x.txt", false},
+        {"sub\\NUL\\deep\\", "x.txt", false},
+        {"sub/lpt3.log/", "x.txt", false},
+        {"sub/", "prn.", false},
+        {"sub/co", "m2.dll", false},
+        // Names that merely begin with those letters are files.
+        {"", "console.txt", true},
+        {"", "com10.dll", true},
+        {"", "com0.dll", true},
+        {"", "lpt.txt", true},
+        {"", "auxiliary", true},
+        {"", "nullify.exe", true},
+        {"", "connect", true},
+        {"", "comx", true},
+        {"", " nul", true},
+        {"", "my.nul", true},
+        {"console/", "com10.dll", true},
+        {"lpt/", "prn1.txt", true},
     };
     for (const Case& c : cases) {
         CAPTURE(c.localpath);

@@ -40,6 +40,31 @@ bool IsParentLike(std::string_view component) {
     return dots >= 2;
 }
 
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsNoCase(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size()) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (Lower(text[i]) != lower[i]) return false;
+    }
+    return true;
+}
+
+// A component that the system opens as a device in any folder: CON, PRN, AUX, NUL, COM1 to COM9
+// or LPT1 to LPT9, in any letter case, also with an extension ("nul.txt", "com1.tar.gz"), trailing
+// dots ("nul.") and blanks before the extension or at the end ("nul .txt", "con  "): the system
+// reads the name up to its first dot and drops the blanks that end that part.
+bool IsDeviceName(std::string_view component) {
+    std::string_view base = component.substr(0, component.find('.'));
+    while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+    for (std::string_view device : {"con", "prn", "aux", "nul"}) {
+        if (EqualsNoCase(base, device)) return true;
+    }
+    if (base.size() != 4 || base[3] < '1' || base[3] > '9') return false;
+    const std::string_view prefix = base.substr(0, 3);
+    return EqualsNoCase(prefix, "com") || EqualsNoCase(prefix, "lpt");
+}
+
 bool IsSafePart(std::string_view part) {
     if (!part.empty() && IsSeparator(part.front())) return false;  // absolute, or a network path
     if (part.find(':') != std::string_view::npos) return false;   // drive letter, stream name
@@ -47,7 +72,8 @@ bool IsSafePart(std::string_view part) {
     while (start <= part.size()) {
         std::size_t end = start;
         while (end < part.size() && !IsSeparator(part[end])) ++end;
-        if (IsParentLike(part.substr(start, end - start))) return false;
+        const std::string_view component = part.substr(start, end - start);
+        if (IsParentLike(component) || IsDeviceName(component)) return false;
         start = end + 1;
     }
     return true;
