@@ -4,8 +4,10 @@
 //
 // The copy writes only below the program folder: every name of the downloaded tree is joined as
 // one plain part, and a path that would not fit the ANSI calls is refused rather than cut. A file
-// that cannot be replaced now (it is in use) is scheduled to replace the old one at the next
-// restart; a refusal counts as a failed file.
+// that cannot be replaced now (it is in use) is first copied beside it (its name plus ".new"), and
+// that copy is scheduled to replace it at the next restart: a rename at the restart cannot cross
+// volumes, and the downloaded tree may be emptied by the plug-in's next run before the restart.
+// A copy that cannot be made, or a schedule that is refused, counts as a failed file.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -185,12 +187,22 @@ void CUpdaterDlg::CopyTree(const std::string& sourceFolder, const std::string& d
         const LRESULT position = ::SendMessageA(m_progress, PBM_GETPOS, 0, 0);
         SetProgressPos(static_cast<int>(position) + 1);
         if (copied) continue;
-        // Replacing an existing file at the restart needs MOVEFILE_REPLACE_EXISTING, or the
-        // scheduled move would fail on the old file that is still there.
-        if (!m_calls.moveFileEx(from.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
-            Fail(Format("ошибка при копировании %s в %s", from, to));
+        if (!ScheduleReplacement(from, to)) Fail(Format("ошибка при копировании %s в %s", from, to));
     } while (::FindNextFileA(find.get(), &entry));
     if (::GetLastError() != ERROR_NO_MORE_FILES) Fail(Format("ошибка при копировании %s в %s", sourceFolder, destinationFolder));
+}
+
+bool CUpdaterDlg::ScheduleReplacement(const std::string& from, const std::string& to) {
+    const std::string staged = to + kStagedSuffix;
+    if (staged.size() >= MAX_PATH) return false;
+    // An earlier update's copy that still waits for its restart is replaced by the newer one.
+    if (!::CopyFileA(from.c_str(), staged.c_str(), FALSE)) return false;
+    // Replacing an existing file at the restart needs MOVEFILE_REPLACE_EXISTING, or the scheduled
+    // move would fail on the old file that is still there.
+    if (m_calls.moveFileEx(staged.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+        return true;
+    ::DeleteFileA(staged.c_str());  // nothing will ever take it
+    return false;
 }
 
 void CUpdaterDlg::WriteLog(const std::string& text) {

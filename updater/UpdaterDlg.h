@@ -20,6 +20,8 @@ constexpr int kStatusId = 1001;
 constexpr UINT_PTR kStartTimer = 1;
 constexpr UINT_PTR kCloseTimer = 2;
 constexpr UINT kTimerMs = 3000;
+// Appended to a program file's name for the copy that replaces it at the next restart.
+constexpr char kStagedSuffix[] = ".new";
 
 // The calls of the copy that a test must be able to see refused: scheduling a replacement for the
 // next restart needs rights that a user may not have.
@@ -66,6 +68,10 @@ private:
     void SetProgressRange(int high);
     void SetProgressPos(int position);
     void Fail(const std::string& logLine);  // success := 0, and the line goes to the log
+    // For a program file `to` that cannot be replaced now: copies `from` beside it and schedules
+    // that copy to replace it at the next restart; false when either step fails, and a copy that
+    // was made is removed again.
+    bool ScheduleReplacement(const std::string& from, const std::string& to);
 
     const SystemCalls& m_calls;
     kit::UniqueIcon m_icon;

@@ -1,11 +1,13 @@
 // The updater's dialog in this process: the tree copy with a replacement that must wait for the
-// next restart, accepted or refused (the refusal needs rights no test machine lacks, so the call
-// is replaced), and the log's line format and its missing folder.
+// next restart (a copy beside the program's file, scheduled to replace it), accepted or refused
+// (the refusal needs rights no test machine lacks, so the call is replaced), or without a place for
+// that copy; and the log's line format and its missing folder.
 #include <doctest/doctest.h>
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,8 +88,10 @@ TEST_CASE("a file in use is scheduled to replace the old one at the restart; a r
             dialog.dlg.CopyTree(box.files, box.program);
         }
 
+        // The scheduled source is a copy beside the program's file, on its volume, and out of
+        // reach of whatever empties the downloaded tree before the restart.
         REQUIRE(g_moves.size() == 1);
-        CHECK(g_moves[0].from == box.files + "\\inuse.dll");
+        CHECK(g_moves[0].from == box.program + "\\inuse.dll.new");
         CHECK(g_moves[0].to == box.program + "\\inuse.dll");
         CHECK(g_moves[0].flags == (MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING));
         CHECK(dialog.Position() == 3);  // one step per file, copied or not
@@ -100,8 +104,75 @@ TEST_CASE("a file in use is scheduled to replace the old one at the restart; a r
 
         Tree expected = sourceBefore;
         expected["inuse.dll"] = "old library";  // still the old one until the restart
+        if (accepted) expected["inuse.dll.new"] = "new library";  // a refused schedule leaves no copy
         CHECK(Differences(expected, Snapshot(box.program)) == "");
         CHECK(Differences(sourceBefore, Snapshot(box.files)) == "");  // the source stays in place
+    }
+}
+
+TEST_CASE("the copy beside a file in use replaces an earlier one; where it cannot be made, the file fails unscheduled") {
+    struct Case {
+        const char* name;
+        // What stands in the way of the copy, and a handle that holds it there during the copy.
+        std::function<kit::UniqueFile(const std::string& staged)> prepare;
+        bool copies;
+    };
+    const Case cases[] = {
+        // An earlier copy that waits for its restart is replaced by the newer one.
+        {"an old copy",
+         [](const std::string& staged) {
+             WriteBytes(staged, "older copy");
+             return kit::UniqueFile();
+         },
+         true},
+        {"a folder of that name",
+         [](const std::string& staged) {
+             MakeFolders(staged);
+             return kit::UniqueFile();
+         },
+         false},
+        {"an old copy in use",
+         [](const std::string& staged) {
+             WriteBytes(staged, "older copy");
+             kit::UniqueFile held(
+                 ::CreateFileA(staged.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+             REQUIRE(held);
+             return held;
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(std::string(c.name));
+        Sandbox box(std::string("staged-") + std::to_string(&c - cases));
+        box.MakeLogFolder();
+        WriteBytes(box.files + "\\inuse.dll", "new library");
+        WriteBytes(box.program + "\\inuse.dll", "old library");
+        kit::UniqueFile held = c.prepare(box.program + "\\inuse.dll.new");
+        Tree programBefore = Snapshot(box.program);
+        if (held) programBefore["inuse.dll.new"] = "older copy";
+
+        g_moves.clear();
+        g_moveResult = TRUE;
+        CurrentDirectory inCwd(box.cwd);
+        Dialog dialog;
+        {
+            kit::UniqueFile inUse(::CreateFileA((box.program + "\\inuse.dll").c_str(), GENERIC_READ, 0, nullptr,
+                                                OPEN_EXISTING, 0, nullptr));
+            REQUIRE(inUse);
+            dialog.dlg.CopyTree(box.files, box.program);
+        }
+        held.reset();
+
+        CHECK(dialog.dlg.succeeded() == c.copies);
+        CHECK(g_moves.size() == (c.copies ? 1u : 0u));
+        Tree expected = programBefore;
+        if (c.copies) expected["inuse.dll.new"] = "new library";
+        CHECK(Differences(expected, Snapshot(box.program)) == "");
+        const std::vector<std::string> expectedLog =
+            c.copies ? std::vector<std::string>{}
+                     : std::vector<std::string>{std::string(kCopyError) + box.files + "\\inuse.dll" + kInto +
+                                                box.program + "\\inuse.dll"};
+        CHECK(LogTexts(box.LogFile()) == expectedLog);
     }
 }
 

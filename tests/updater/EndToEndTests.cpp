@@ -159,8 +159,9 @@ TEST_CASE("an update from end to end: the plug-in's hand-over, the wait for the 
     CHECK(updater.statuses.back() == kDone);
     CHECK(updater.titles.back() == std::string(kTitlePrefix) + kListTitle);
 
-    // The program folder has every downloaded file byte for byte, but the locked one, which waits
-    // for the restart; the downloads and the written-out updater stay in the temporary folder.
+    // The program folder has every downloaded file byte for byte, but the locked one, whose new
+    // bytes wait beside it (".new") for the restart; the downloads and the written-out updater
+    // stay in the temporary folder.
     const Tree after = Snapshot(box.root);
     Tree expected = before;
     for (const Download& d : downloads) {
@@ -168,7 +169,7 @@ TEST_CASE("an update from end to end: the plug-in's hand-over, the wait for the 
         for (char& c : relative)
             if (c == '/') c = '\\';
         CHECK(after.at("temp\\_update\\_files\\" + relative) == d.body);
-        if (relative != "tarna.dat") expected["program\\" + relative] = d.body;
+        expected["program\\" + (relative == "tarna.dat" ? relative + ".new" : relative)] = d.body;
     }
     expected["program\\data\\"] = "";
     CHECK(after.at("temp\\_update\\updater.exe") == testsupport::ReadFile(UpdaterExe()));
@@ -183,6 +184,6 @@ TEST_CASE("an update from end to end: the plug-in's hand-over, the wait for the 
     // The updater inherits the host's current directory, the program folder, where the plug-in
     // has made the log folders.
     CHECK(LogTexts(UpdaterLogFile(box.program)) == std::vector<std::string>{kCopyDone, kDone});
-    CHECK(pending.Mine() == std::vector<std::string>{"\\??\\" + box.files + "\\tarna.dat",
+    CHECK(pending.Mine() == std::vector<std::string>{"\\??\\" + box.program + "\\tarna.dat.new",
                                                       "!\\??\\" + box.program + "\\tarna.dat"});
 }
