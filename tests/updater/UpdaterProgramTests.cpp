@@ -182,14 +182,19 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     REQUIRE(lock);
     UpdaterRun run(box.HandOverCommandLine(), box.cwd);
 
-    // Polls the dialog meanwhile, so that its status before the box is seen.
+    // Polls the dialog meanwhile, so that its status before the box is seen. The reads may go
+    // unanswered while the updater scans the processes; once the box is up, its thread waits in
+    // the box's loop and answers, so one more read sees the status the box was shown with.
     auto waitForBox = [&](HWND notThis) {
         const DWORD start = ::GetTickCount();
         for (;;) {
             run.Poll();
             HWND box = WaitForDialogOf(run.processId(), 0xFFFF, 0, notThis);
-            if (box) return box;
-            if (run.Exited() || ::GetTickCount() - start > 15000) return HWND{};
+            if (box) {
+                run.Poll(5000);
+                return box;
+            }
+            if (run.Exited() || ::GetTickCount() - start > kRunTimeoutMs) return HWND{};
             ::Sleep(20);
         }
     };
@@ -223,6 +228,7 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     CHECK(expected.at("program\\readme.txt") == "new readme\r\n");
     CHECK(expected.at("program\\tarna.exe") == bigFile);
     CHECK(expected.at("program\\locked.dll") == "old locked library");  // replaced at the restart
+    expected["program\\locked.dll.new"] = "new locked library";         // by this copy
     expected["after.txt"] = Lower(box.root + "\\tools\\recorder.exe record " + box.root + "\\after.txt then run");
     const Tree after = Snapshot(box.root);
     const std::string logPath = box.LogFile().substr(box.root.size() + 1);
@@ -232,8 +238,8 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     CHECK(LogTexts(box.LogFile()) == std::vector<std::string>{kCopyDone, kDone});
 
     // Source, then the destination marked "!" for a replacement of the existing file.
-    CHECK(pending.Mine() ==
-          std::vector<std::string>{"\\??\\" + box.files + "\\locked.dll", "!\\??\\" + box.program + "\\locked.dll"});
+    CHECK(pending.Mine() == std::vector<std::string>{"\\??\\" + box.program + "\\locked.dll.new",
+                                                      "!\\??\\" + box.program + "\\locked.dll"});
 }
 
 namespace {
@@ -340,7 +346,7 @@ TEST_CASE("the updater's roads and failures, run side by side") {
 
     // Neither Esc, nor Enter, nor a close request ends the updater before its work.
     const DWORD start = ::GetTickCount();
-    while (!runs[0]->Dialog() && ::GetTickCount() - start < 10000) ::Sleep(20);
+    while (!runs[0]->Dialog() && ::GetTickCount() - start < kRunTimeoutMs) ::Sleep(20);
     HWND first = runs[0]->Dialog();
     REQUIRE(first);
     ::PostMessageA(first, WM_COMMAND, IDCANCEL, 0);

@@ -244,14 +244,17 @@ HWND UpdaterRun::Dialog() {
 
 HWND UpdaterRun::FindBox() const { return FindDialogOf(m_processId, 0xFFFF); }
 
-void UpdaterRun::Poll() {
+void UpdaterRun::Poll(DWORD answerMs) {
     HWND dialog = Dialog();
     if (!dialog) return;
-    const std::string status = WindowText(::GetDlgItem(dialog, 1001));
-    const std::string title = WindowText(dialog);
+    const std::optional<std::string> status = TryWindowText(::GetDlgItem(dialog, 1001), answerMs);
+    const std::optional<std::string> title = TryWindowText(dialog, answerMs);
     if (!::IsWindow(dialog)) return;  // what was read may be a closing window's nothing
-    if (statuses.empty() || statuses.back() != status) statuses.push_back(status);
-    if (titles.empty() || titles.back() != title) titles.push_back(title);
+    auto note = [](std::vector<std::string>& seen, const std::optional<std::string>& text) {
+        if (text && !text->empty() && (seen.empty() || seen.back() != *text)) seen.push_back(*text);
+    };
+    note(statuses, status);
+    note(titles, title);
 }
 
 bool WaitAll(const std::vector<UpdaterRun*>& runs, DWORD timeoutMs) {
@@ -269,14 +272,25 @@ bool WaitAll(const std::vector<UpdaterRun*>& runs, DWORD timeoutMs) {
     }
 }
 
-std::string WindowText(HWND hwnd) {
-    if (!hwnd) return {};
+std::optional<std::string> TryWindowText(HWND hwnd, DWORD answerMs) {
+    if (!hwnd) return std::nullopt;
     char text[1024] = "";
     DWORD_PTR length = 0;
-    if (!::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 200,
-                               &length))
-        return {};
+    // Fails, rather than wait for ever, when the window's thread does not take the message in time
+    // or has taken none for a while (SMTO_ABORTIFHUNG).
+    if (!::SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                               answerMs, &length))
+        return std::nullopt;
     return std::string(text, length);
+}
+
+std::string WindowText(HWND hwnd) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (std::optional<std::string> text = TryWindowText(hwnd, 1000)) return *text;
+        if (!::IsWindow(hwnd) || ::GetTickCount() - start > 20000) return {};
+        ::Sleep(20);
+    }
 }
 
 HWND FindDialogOf(DWORD processId, int id) { return WaitForDialogOf(processId, id, 0); }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,7 +77,11 @@ public:
     UpdaterRun(const UpdaterRun&) = delete;
     UpdaterRun& operator=(const UpdaterRun&) = delete;
 
-    void Poll();               // notes the dialog's status and title when they change
+    // Notes the dialog's status and title when they change. A read that the dialog does not
+    // answer within `answerMs` (its thread is busy: the updater does its work on it) is no text
+    // at all and is not noted, nor is an empty text: every status and title the updater sets has
+    // text.
+    void Poll(DWORD answerMs = 200);
     bool Exited(DWORD waitMs = 0);
     DWORD exitCode() const { return m_exitCode; }
     HWND Dialog();             // the dialog with the progress bar and the status label, or null
@@ -96,7 +101,12 @@ private:
 // Waits (polling every run) until each has exited or the time is up; false on time-out.
 bool WaitAll(const std::vector<UpdaterRun*>& runs, DWORD timeoutMs);
 
-std::string WindowText(HWND hwnd);  // with a time-out, safe on a busy window of another process
+// The text of a window of another process, or nothing when its thread did not answer within
+// `answerMs` (busy, or the window is gone): a read that failed is not an empty text.
+std::optional<std::string> TryWindowText(HWND hwnd, DWORD answerMs);
+// The text of a window that is expected to answer (a dialog or message box in its loop): asks again
+// until it answers, for up to 20 s; empty when it never does.
+std::string WindowText(HWND hwnd);
 
 // A visible dialog or message box (class "#32770") of the process that has a control `id`
 // (0xFFFF: a message box's text), or null. `processId` 0: any process.
