@@ -6,6 +6,8 @@
 #pragma once
 #include <windows.h>
 
+#include <cstddef>
+
 extern "C" {
 
 struct HtmlEngineElement;
@@ -21,11 +23,8 @@ enum HtmlDomResult : int {
     HTML_DOM_OPERATION_FAILED = 5,
 };
 
-// Every notification record begins with this header.
-struct HtmlNotifyHeader {
-    UINT code;
-    HWND hwnd;
-};
+// Every notification record begins with the system's notification header (NMHDR: the window,
+// its control id, the notification code), as every record that reaches a WM_NOTIFY handler does.
 
 // Code of the notification that asks the host for a behaviour of an element.
 constexpr UINT HTML_NOTIFY_ATTACH_BEHAVIOR = 0xB07;
@@ -33,13 +32,18 @@ constexpr UINT HTML_NOTIFY_ATTACH_BEHAVIOR = 0xB07;
 // The attach-behaviour record: the host may set `elementProc` and `elementTag` to attach a
 // behaviour named `behaviorName`; left null, nothing is attached.
 struct HtmlAttachBehavior {
-    HtmlNotifyHeader header;
+    NMHDR header;
     HELEMENT element;
     const char* behaviorName;
     void* elementProc;
     void* elementTag;
     UINT elementEvents;
 };
+// The code sits after the window and the id, which are pointer-sized; the record goes on after the
+// header, in both widths.
+static_assert(offsetof(NMHDR, code) == 2 * sizeof(void*), "NMHDR: hwndFrom, idFrom, code");
+static_assert(offsetof(HtmlAttachBehavior, element) == sizeof(NMHDR), "the record follows its header");
+static_assert(sizeof(NMHDR) == (sizeof(void*) == 4 ? 12 : 24), "NMHDR as the system lays it out");
 
 // The notification callback: (WM_NOTIFY, 0, lParam = the notification record, callback parameter).
 using HtmlNotifyCallback = LRESULT(CALLBACK*)(UINT message, WPARAM wParam, LPARAM lParam, void* param);

@@ -76,7 +76,7 @@ bool CHtmlPane::OnCreate(const CREATESTRUCTA&) {
 LRESULT CALLBACK CHtmlPane::OnNotify(UINT, WPARAM, LPARAM lParam, void*) {
     // The pane offers no behaviours: an attach request (0xB07) finds nothing to attach, and the
     // record stays as the engine filled it.
-    const auto* header = reinterpret_cast<const HtmlNotifyHeader*>(lParam);
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (header && header->code == HTML_NOTIFY_ATTACH_BEHAVIOR) {
         const auto* attach = reinterpret_cast<const HtmlAttachBehavior*>(lParam);
         (void)attach->behaviorName;  // looked up in an empty list of behaviours

@@ -66,8 +66,9 @@ void AskForBehaviours(HWND hwnd, const WindowDocument& document, HtmlEngineEleme
     if (const std::wstring* name = element->Attribute("behavior")) {
         std::string narrow(name->begin(), name->end());
         HtmlAttachBehavior record{};
+        record.header.hwndFrom = hwnd;
+        record.header.idFrom = static_cast<UINT_PTR>(::GetDlgCtrlID(hwnd));
         record.header.code = HTML_NOTIFY_ATTACH_BEHAVIOR;
-        record.header.hwnd = hwnd;
         record.element = element;
         record.behaviorName = narrow.c_str();
         document.callback(WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&record), document.callbackParam);

@@ -123,10 +123,14 @@ TEST_CASE("the pane answers behaviour requests with nothing and leaves the recor
         int calls = 0;
         std::string name;
         void* proc = reinterpret_cast<void*>(1);
+        HWND from = nullptr;
+        UINT_PTR id = 0;
+        HELEMENT element = nullptr;
     };
+    constexpr UINT kPaneId = 4321;  // the update window uses 0; any id must come back in the header
     Parent parent;
     CHtmlPane pane;
-    REQUIRE(pane.Create(RECT{0, 0, 300, 200}, parent.handle()));
+    REQUIRE(pane.Create(RECT{0, 0, 300, 200}, parent.handle(), WS_CHILD, kPaneId));
     // The pane's own callback: loading a page with a behaviour goes through it without a change.
     Load(pane.handle(), "<html><body><div behavior=\"clock\">x</div></body></html>");
     CHECK(BodyText(pane.handle()) == "x");
@@ -136,19 +140,31 @@ TEST_CASE("the pane answers behaviour requests with nothing and leaves the recor
     seen = Seen{};
     struct Spy {
         static LRESULT CALLBACK Notify(UINT message, WPARAM, LPARAM lParam, void* param) {
+            // A WM_NOTIFY record: the system's header (window, id, code) comes first.
+            const auto* header = reinterpret_cast<const NMHDR*>(lParam);
             auto* record = reinterpret_cast<HtmlAttachBehavior*>(lParam);
             CHECK(message == WM_NOTIFY);
-            CHECK(record->header.code == HTML_NOTIFY_ATTACH_BEHAVIOR);
+            CHECK(header->code == HTML_NOTIFY_ATTACH_BEHAVIOR);
             CHECK(param == &seen);
             ++seen.calls;
+            seen.from = header->hwndFrom;
+            seen.id = header->idFrom;
+            seen.element = record->element;
             seen.name = record->behaviorName;
             seen.proc = record->elementProc;
+            CHECK(record->elementTag == nullptr);
+            CHECK(record->elementEvents == 0);
             return 0;
         }
     };
     HTMLayoutSetCallback(pane.handle(), &Spy::Notify, &seen);
     Load(pane.handle(), "<html><body><div behavior=\"clock\">x</div><p>y</p></body></html>");
     CHECK(seen.calls == 1);
+    CHECK(seen.from == pane.handle());
+    CHECK(seen.id == kPaneId);
+    HELEMENT root = nullptr;
+    REQUIRE(HTMLayoutGetRootElement(pane.handle(), &root) == HTML_DOM_OK);
+    CHECK(seen.element == CHtmlPane::FindFirst(root, "div"));
     CHECK(seen.name == "clock");
     CHECK(seen.proc == nullptr);
 }
