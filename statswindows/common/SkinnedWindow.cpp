@@ -88,7 +88,12 @@ void SkinnedWindow::OnLButtonDown(UINT, POINT) {
     if (m_style.repaintOnClick) ::InvalidateRect(handle(), nullptr, TRUE);
 }
 
-void SkinnedWindow::OnLButtonDblClk(UINT, POINT) { RefreshStats(); }
+void SkinnedWindow::OnLButtonDblClk(UINT, POINT) {
+    RefreshStats();
+    // The labels are transparent: a new text is drawn right only over the skin painted again
+    // behind it, so the whole window repaints with erasing, as a show does.
+    ::InvalidateRect(handle(), nullptr, TRUE);
+}
 
 void SkinnedWindow::BeforeShow(bool) {
     if (m_style.layoutTime == LayoutTime::EveryShow || (m_style.layoutTime == LayoutTime::FirstShow && !m_laidOut)) {

@@ -1,8 +1,8 @@
 // The skinned statistics window: one class for every style of the skinned plug-ins, run from the
 // style's table. A dialog shaped and painted by its skin bitmap, whose transparent labels show
 // the values pulled from the host; alert labels take the skin's alert colours while the host's
-// option is on; timer 1 hides it, a left click drags it, a double click refreshes it, a right
-// click hides it.
+// option is on; timer 1 hides it, a left click drags it, a double click refreshes and repaints
+// it, a right click hides it.
 #pragma once
 #ifdef _WIN32
 #include <windows.h>
