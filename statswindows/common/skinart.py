@@ -3,8 +3,10 @@
 Every plug-in's generator draws its pictures on a Canvas with these primitives and writes them
 with write_bmp as uncompressed device-independent bitmaps (8 bits per pixel with a 256-colour
 palette, or 24 bits per pixel), which the .rc files embed, and writes its preview images with
-write_preview as JPEG files, which the host shows in its style list. Everything is computed from
-the code alone: the same source gives the same bytes on every machine.
+write_preview (or preview_image, draw_label for sample texts and save_preview) as JPEG files,
+which the host shows in its style list. Everything is computed from the code alone: the same
+source gives the same bytes on every machine (the previews' sample texts wherever their face is
+installed).
 """
 import struct
 import sys
@@ -123,13 +125,50 @@ def write_bmp(canvas, path, bits):
     return len(body)
 
 
-def write_preview(canvas, path, key, backdrop):
-    """The picture as the user sees the window: key-colour pixels show the desktop (backdrop)."""
+def preview_image(canvas, key=None, backdrop=None):
+    """The picture as the user sees the window, as a Pillow image: key-colour pixels show the
+    desktop (backdrop); without a key colour every pixel is the window's."""
     from PIL import Image
 
     img = Image.new("RGB", (canvas.width, canvas.height))
-    img.putdata([backdrop if col == key else col for row in canvas.px for col in row])
+    img.putdata([backdrop if key is not None and col == key else col for row in canvas.px for col in row])
+    return img
+
+
+def save_preview(img, path):
     img.save(path, "JPEG", quality=92)
+
+
+def write_preview(canvas, path, key, backdrop):
+    save_preview(preview_image(canvas, key, backdrop), path)
+
+
+# Faces for the sample texts of the previews: the dialog templates' 8-point font at 96 dpi, and a
+# heavy face for labels in "Arial Black". Where a face is not installed, a preview shows its
+# picture without the texts that need it.
+DIALOG_FACE = "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf"
+HEAVY_FACE = "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf"
+
+
+def preview_font(face, size):
+    """The face at a size in pixels, or None where it is not installed."""
+    import os
+
+    from PIL import ImageFont
+
+    return ImageFont.truetype(face, size) if os.path.exists(face) else None
+
+
+def draw_label(draw, font, text, left, top, width, align, colour, height=None):
+    """A label's text in the box that starts at (left, top) and is `width` wide, aligned "L", "C"
+    or "R" across it. Without a height the text's line starts at top; with one, the line is
+    centred down the box as a static with SS_CENTERIMAGE centres it."""
+    size = draw.textlength(text, font=font)
+    at = left if align == "L" else left + width - size if align == "R" else left + (width - size) / 2
+    if height is not None:
+        ascent, descent = font.getmetrics()
+        top += (height - ascent - descent) // 2
+    draw.text((at, top), text, font=font, fill=colour)
 
 
 # Pictograms of what a value is about, drawn around a centre point; every colour is the caller's.

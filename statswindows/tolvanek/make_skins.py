@@ -128,26 +128,19 @@ CAPTIONS = [
 ]
 VALUES = [("812.4", 25), ("0", 34), ("2 930.7", 46), ("0", 54), ("3 743.1", 68), ("0", 77),
           ("125.40", 91), ("118.25", 100)]
-PREVIEW_FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed.ttf"
 
 
 def write_preview(canvas, path, key, backdrop, colours):
     """The skin with sample texts as the window shows them; the skin alone where the font is missing."""
-    import os
+    from PIL import ImageDraw
 
-    from PIL import Image, ImageDraw, ImageFont
-
-    img = Image.new("RGB", (W, H))
-    img.putdata([backdrop if col == key else col for row in canvas.px for col in row])
-    if os.path.exists(PREVIEW_FONT):
+    img = skinart.preview_image(canvas, key, backdrop)
+    font = skinart.preview_font(skinart.DIALOG_FACE, 11)
+    if font is not None:
         draw = ImageDraw.Draw(img)
-        font = ImageFont.truetype(PREVIEW_FONT, 11)
 
         def text(t, x, y, w, align, colour):
-            left, width = dlu_x(x), dlu_x(x + w) - dlu_x(x)
-            size = draw.textlength(t, font=font)
-            at = left if align == "L" else left + width - size if align == "R" else left + (width - size) / 2
-            draw.text((at, dlu_y(y)), t, font=font, fill=colour)
+            skinart.draw_label(draw, font, t, dlu_x(x), dlu_y(y), dlu_x(x + w) - dlu_x(x), align, colour)
 
         text("10.12.2026 12:00", 43, 1, 126, "C", colours["title"])
         text("итоги по трафику", 45, 9, 123, "C", colours["title"])
@@ -158,7 +151,7 @@ def write_preview(canvas, path, key, backdrop, colours):
         # One alert on: the user's limit of the domestic traffic.
         draw.rectangle((dlu_x(148), dlu_y(46), dlu_x(177) - 1, dlu_y(54) - 1), fill=colours["alert_back"])
         text("2 500", 148, 46, 29, "C", colours["alert_text"])
-    img.save(path, "JPEG", quality=92)
+    skinart.save_preview(img, path)
 
 
 def main():
