@@ -1,8 +1,10 @@
 // The colour picker under a real display: the button's size, the popup's geometry and tooltips,
-// the notification sequences of a hover, a pick from the grid, a cancel with Escape and a click
-// outside, the keyboard moves at the grid's edges and into the boxes, the colour dialog behind
-// "More Colours...", what button and popup paint (read back from the screen), and that opening
-// and closing the popup leaves no GDI object or window behind.
+// the forty colours and names of the grid against the documented table (the cells' tooltips,
+// painted swatches and the colours they report and hand back), the notification sequences of a
+// hover, a pick from the grid, a cancel with Escape and a click outside, the keyboard moves at
+// the grid's edges and into the boxes, the colour dialog behind "More Colours...", what button
+// and popup paint (read back from the screen), and that opening and closing the popup leaves no
+// GDI object or window behind.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -11,6 +13,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -23,6 +26,28 @@
 namespace {
 
 using guitest::Pump;
+
+// The grid's forty colours and their names as the picker documents them, in cell order (eight
+// to a row), spelled out here rather than taken from the picker's own table, so that a mistyped
+// entry there fails. "Pale green " ends in a blank.
+struct Documented {
+    COLORREF colour;
+    const char* name;
+};
+constexpr Documented kDocumented[] = {
+    {0x000000, "Black"},         {0x002AA5, "Brown"},        {0x404000, "Dark Olive Green"}, {0x005500, "Dark Green"},
+    {0x5E0000, "Dark Teal"},     {0x8B0000, "Dark blue"},    {0x82004B, "Indigo"},           {0x282828, "Dark grey"},
+    {0x00008B, "Dark red"},      {0x2068FF, "Orange"},       {0x008B8B, "Dark yellow"},      {0x009300, "Green"},
+    {0x8E8E38, "Teal"},          {0xFF0000, "Blue"},         {0xC07B7B, "Blue-grey"},        {0x666666, "Grey - 40"},
+    {0x0000FF, "Red"},           {0x5BADFF, "Light orange"}, {0x32CD32, "Lime"},             {0x71B33C, "Sea green"},
+    {0xD4FF7F, "Aqua"},          {0xC09E7D, "Light blue"},   {0x800080, "Violet"},           {0x7F7F7F, "Grey - 50"},
+    {0xCBC0FF, "Pink"},          {0x00D7FF, "Gold"},         {0x00FFFF, "Yellow"},           {0x00FF00, "Bright green"},
+    {0xD0E040, "Turquoise"},     {0xFFFFC0, "Skyblue"},      {0x480048, "Plum"},             {0xC0C0C0, "Light grey"},
+    {0xE1E4FF, "Rose"},          {0x8CB4D2, "Tan"},          {0xE0FFFF, "Light yellow"},     {0x98FB98, "Pale green "},
+    {0xEEEEAF, "Pale turquoise"}, {0x8B8368, "Pale blue"},   {0xFAE6E6, "Lavender"},         {0xFFFFFF, "White"},
+};
+constexpr int kCells = static_cast<int>(std::size(kDocumented));
+static_assert(kCells == 40);
 
 constexpr int kPickerId = 3004;
 constexpr int kDialogButtonId = 3005;
@@ -278,21 +303,38 @@ TEST_CASE("the popup opens below the button, marks the colour it opened with and
 
         const HWND tip = popup.toolTipWindow();
         REQUIRE(tip != nullptr);
-        REQUIRE(::SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0) == kColourCount);
-        for (int i = 0; i < kColourCount; ++i) {
+        REQUIRE(::SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0) == kCells);
+        for (int i = 0; i < kCells; ++i) {
             char text[80] = {};
             TTTOOLINFOA tool{};
             tool.cbSize = TTTOOLINFOA_V2_SIZE;
             tool.lpszText = text;
             REQUIRE(::SendMessageA(tip, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
-            CHECK(std::string(text) == kPickerColours[i].name);
+            CHECK(std::string(text) == std::string(kDocumented[i].name));
             CHECK(tool.uId == 1);
             const RECT cell = popup.EntryRect(i);
             CHECK(::EqualRect(&tool.rect, &cell) != FALSE);
         }
         rig.Key(VK_ESCAPE);
     }
-    CHECK(std::string(kPickerColours[35].name) == "Pale green ");
+}
+
+TEST_CASE("each of the forty cells is found from, reports and hands back its documented colour") {
+    for (int i = 0; i < kCells; ++i) {
+        CAPTURE(i);
+        CAPTURE(kDocumented[i].name);
+        const COLORREF colour = kDocumented[i].colour;
+        Rig rig;
+        rig.picker.SetColour(colour);
+        CColourGridPopup& popup = rig.Open();
+        CHECK(popup.colourCount == kCells);
+        CHECK(popup.chosenSel == i);  // opened on the colour, the popup marks its cell
+        rig.Hover(i);
+        rig.Key(VK_RETURN);
+        CHECK_NOTES(rig, N(WM_PICKER_DROPDOWN, colour), N(WM_PICKER_SELCHANGE, colour), N(WM_PICKER_CLOSEUP, colour),
+                    N(WM_PICKER_SELENDOK, colour));
+        CHECK(rig.picker.GetColour() == colour);
+    }
 }
 
 TEST_CASE("near the screen's edges the popup moves left, and opens above its button at the bottom") {
@@ -345,7 +387,7 @@ TEST_CASE("notification sequences: hover, pick from the grid, Escape, a click ou
         }
         rig.Hover(9);
         CHECK(popup.currentSel == 9);
-        CHECK_NOTES(rig, N(WM_PICKER_DROPDOWN, kTeal), N(WM_PICKER_SELCHANGE, kPickerColours[9].colour));
+        CHECK_NOTES(rig, N(WM_PICKER_DROPDOWN, kTeal), N(WM_PICKER_SELCHANGE, kDocumented[9].colour));
         rig.Key(VK_ESCAPE);
     }
     SUBCASE("a release over a cell picks it") {
@@ -477,7 +519,7 @@ TEST_CASE("keyboard moves at the grid's edges and into the boxes") {
         rig.parent.notes.clear();
         rig.Key(c.key);
         CHECK(popup.currentSel == c.to);
-        const COLORREF reported = c.to == D ? kAutomaticColour : c.to == C ? kOutsideTable : kPickerColours[c.to].colour;
+        const COLORREF reported = c.to == D ? kAutomaticColour : c.to == C ? kOutsideTable : kDocumented[c.to].colour;
         CHECK(rig.parent.notes == std::vector<Note>{N(WM_PICKER_SELCHANGE, reported)});
         rig.Key(VK_ESCAPE);
     }
@@ -531,10 +573,10 @@ TEST_CASE("painting read back from the screen: cells, the marked cell, the swatc
     ::UpdateWindow(popup.handle());
     {
         guitest::ClientPixels pixels(popup.handle());
-        for (int i = 0; i < kColourCount; ++i) {
+        for (int i = 0; i < kCells; ++i) {
             CAPTURE(i);
             const POINT centre = rig.EntryCentre(i);
-            CHECK(pixels.at(centre.x, centre.y) == kPickerColours[i].colour);
+            CHECK(pixels.at(centre.x, centre.y) == kDocumented[i].colour);
             // Between the cell's edge and its swatch: the highlight only for the chosen cell.
             const RECT r = popup.EntryRect(i);
             CHECK(pixels.at(r.left + 2, r.top + 2) == ::GetSysColor(i == 12 ? COLOR_BTNHIGHLIGHT : COLOR_BTNFACE));
@@ -600,12 +642,12 @@ TEST_CASE("opening and closing the popup many times leaves no GDI object and no 
     for (int round = 0; round < 30; ++round) {
         CColourGridPopup& popup = rig.Open();
         ::UpdateWindow(popup.handle());
-        rig.Hover(round % kColourCount);
+        rig.Hover(round % kCells);
         rig.Hover(CColourGridPopup::kDefaultBox);
         if (round % 3 == 0)
             rig.Key(VK_ESCAPE);
         else if (round % 3 == 1)
-            rig.ReleaseAt(rig.EntryCentre(round % kColourCount));
+            rig.ReleaseAt(rig.EntryCentre(round % kCells));
         else
             rig.Key(VK_RETURN);
         ::RedrawWindow(rig.picker.handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);

@@ -1,9 +1,11 @@
-// tolvanek's two windows in the stand-in host: what the host receives for one refresh, the label
-// texts and defaults, the alert colours on the screen, the region of each style, hiding by timer
-// and by right click, refresh by double click, the tray summary, and the positions kept in the
-// styles' ini files through the host.
+// tolvanek's two windows in the stand-in host: what the host receives for one refresh, the
+// statics the window has, the label texts and defaults, every static's colours as its
+// WM_CTLCOLORSTATIC sets them, the alert colours on the screen, the region of each style, hiding
+// by timer and by right click, refresh by double click, the tray summary, and the positions kept
+// in the styles' ini files through the host.
 #include <doctest/doctest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -76,6 +78,72 @@ std::vector<std::string> WithoutPaintQueries(const std::vector<std::string>& cal
     return rest;
 }
 
+// The captions of template 102 with their texts (cp1251 bytes): the statics no label lists.
+struct Caption {
+    int id;
+    const char* text;
+};
+constexpr Caption kCaptions[] = {
+    {9007, "SatEx \xF2\xF0\xE0\xF4\xE8\xEA"},
+    {9009, "SatEx \xF2\xF0\xE0\xF4\xE8\xEA \xE7\xE0 \xEB\xE8\xEC\xE8\xF2\xEE\xEC"},
+    {9022, "UkrEx \xF2\xF0\xE0\xF4\xE8\xEA"},
+    {9028, "UkrEx \xF2\xF0\xE0\xF4\xE8\xEA \xE7\xE0 \xEB\xE8\xEC\xE8\xF2\xEE\xEC"},
+    {9040, "\xC2\xE5\xF1\xFC \xF2\xF0\xE0\xF4\xE8\xEA"},
+    {9046, "\xC2\xE5\xF1\xFC \xF2\xF0\xE0\xF4\xE8\xEA \xE7\xE0 \xEB\xE8\xEC\xE8\xF2\xEE\xEC"},
+    {9037, "\xD1\xE0\xEB\xFC\xE4\xEE"},
+    {9038, "\xD1\xE0\xEB\xFC\xE4\xEE online"},
+};
+
+// The ids of the window's child controls, in the order the window holds them; every one must be
+// a transparent static.
+std::vector<int> StaticIds(HWND window) {
+    std::vector<int> ids;
+    for (HWND child = ::GetWindow(window, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        const int id = ::GetDlgCtrlID(child);
+        CAPTURE(id);
+        char name[32] = {};
+        ::GetClassNameA(child, name, sizeof name);
+        CHECK(std::string(name) == "Static");
+        CHECK((::GetWindowLongA(child, GWL_EXSTYLE) & WS_EX_TRANSPARENT) != 0);
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+void CheckCaptions(const WindowRig& rig, HWND window) {
+    for (const Caption& caption : kCaptions) {
+        CAPTURE(caption.id);
+        CHECK(HexBytes(rig.Text(window, caption.id)) == HexBytes(caption.text));
+    }
+}
+
+// What the window's WM_CTLCOLORSTATIC does to a label's DC, given with sentinel colours: the
+// text colour, background colour and mode it leaves there, and the brush it returns.
+struct LabelPaint {
+    COLORREF text;
+    COLORREF back;
+    int mode;
+    HBRUSH brush;
+};
+constexpr COLORREF kUnset = 0x123456;
+
+LabelPaint PaintOf(WindowRig& rig, HWND window, int id) {
+    LabelPaint paint{};
+    rig.host.RunOnUiThread([&] {
+        HDC dc = ::CreateCompatibleDC(nullptr);
+        ::SetTextColor(dc, kUnset);
+        ::SetBkColor(dc, kUnset);
+        ::SetBkMode(dc, OPAQUE);
+        paint.brush = reinterpret_cast<HBRUSH>(
+            ::SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(::GetDlgItem(window, id))));
+        paint.text = ::GetTextColor(dc);
+        paint.back = ::GetBkColor(dc);
+        paint.mode = ::GetBkMode(dc);
+        ::DeleteDC(dc);
+    });
+    return paint;
+}
+
 COLORREF SkinPixel(HMODULE module, int bitmapId, int x, int y) {
     HBITMAP bitmap = static_cast<HBITMAP>(::LoadImageA(module, MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, 0));
     HDC screen = ::GetDC(nullptr);
@@ -121,9 +189,9 @@ TEST_CASE("one refresh asks the host in a fixed order: 22 messages, one more wit
         Hide(window);
         rig.TakeCalls();
         DoubleClick(window);
-        const std::vector<std::string> expected = RefreshCalls(c.day ? "_day" : "", c.alerts);
-        CHECK(rig.TakeCalls() == expected);
-        CHECK(expected.size() == 22 + (c.day ? 1 : 0) + c.alerts.size());
+        const std::vector<std::string> calls = rig.TakeCalls();
+        CHECK(calls == RefreshCalls(c.day ? "_day" : "", c.alerts));
+        CHECK(calls.size() == 22 + (c.day ? 1 : 0) + c.alerts.size());
     }
 }
 
@@ -165,8 +233,13 @@ TEST_CASE("labels show the host's values, and their defaults where the host has 
         CHECK(rig.Text(window, id) == "\xED\xE5\xF2");
     }
     for (int id : {kSatAlert, kUkrAlert, kAllAlert, kSaldoAlert}) CHECK(rig.Text(window, id) == "");
-    // Captions keep their template texts.
-    CHECK(rig.Text(window, 9007) == "SatEx \xF2\xF0\xE0\xF4\xE8\xEA");
+    // The window has the template's 22 statics and no other control; the captions keep their
+    // template texts.
+    std::vector<int> ids = StaticIds(window);
+    std::sort(ids.begin(), ids.end());
+    CHECK(ids == std::vector<int>{9003, 9007, 9009, 9012, 9014, 9017, 9022, 9023, 9024, 9028, 9029,
+                                  9037, 9038, 9039, 9040, 9041, 9042, 9043, 9046, 9047, 9055, 9057});
+    CheckCaptions(rig, window);
 
     rig.host.SetOption("dblclk", true);
     rig.Show(1);
@@ -193,7 +266,7 @@ TEST_CASE("labels show the host's values, and their defaults where the host has 
         CAPTURE(s.id);
         CHECK(rig.Text(window, s.id) == s.text);
     }
-    CHECK(rig.Text(window, 0) == "");
+    CheckCaptions(rig, window);
     char caption[64] = {};
     ::GetWindowTextA(window, caption, sizeof caption);
     CHECK(std::string(caption) == "[ ravo ]");
@@ -234,6 +307,64 @@ TEST_CASE("alert labels: the user's limit on the alert background while the opti
         CHECK(rig.Text(window, kUkrAlert) == "");
         DoubleClick(window);
         CHECK(rig.Text(window, kUkrAlert) == "700");
+    }
+}
+
+TEST_CASE("every static's colours from WM_CTLCOLORSTATIC: title and date, values, captions, alerts off and on, per style") {
+    struct Style {
+        int id;
+        COLORREF titleAndDate, value, rest, alertText, alertBack;
+    } styles[] = {
+        {1, 0x828282, 0x515151, 0x3D3D3D, 0x00DFED, 0x4831F7},
+        {2, 0xD9EAE3, 0x515151, 0x3D3D3D, 0xFAFAFA, 0xF4AB3C},
+    };
+    const std::vector<int> titleAndDate = {kTitle, kDate};
+    const std::vector<int> values = {kSat, kSatOut, kUkr, kUkrOut, kAll, kAllOut, kSaldo, kSaldoOnline};
+    const std::vector<int> alerts = {kSatAlert, kUkrAlert, kAllAlert, kSaldoAlert};
+    const auto among = [](const std::vector<int>& list, int id) { return std::find(list.begin(), list.end(), id) != list.end(); };
+    for (const Style& style : styles) {
+        CAPTURE(style.id);
+        WindowRig rig(TolvanekDll());
+        rig.Show(style.id);
+        const HWND window = rig.Window(style.id);
+        REQUIRE(window != nullptr);
+        // Every static the window has; those no label lists are the captions, in the rest colour.
+        const std::vector<int> ids = StaticIds(window);
+        REQUIRE(ids.size() == 22);
+        const auto ordinary = [&](int id) {
+            return among(titleAndDate, id) ? style.titleAndDate : among(values, id) ? style.value : style.rest;
+        };
+        for (int id : ids) {
+            CAPTURE(id);
+            const LabelPaint paint = PaintOf(rig, window, id);
+            CHECK(paint.text == ordinary(id));
+            CHECK(paint.mode == TRANSPARENT);
+            CHECK(paint.back == kUnset);
+            CHECK(paint.brush == static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)));
+        }
+        // With its option on, an alert label paints in the alert colours on a solid brush of the
+        // alert background, the same brush each time; the other statics keep their colours.
+        for (const char* flag : {"sattitlealert", "ukrtitlealert", "alltitlealert", "saldotitlealert"})
+            rig.host.SetOption(flag, true);
+        HBRUSH alertBrush = nullptr;
+        for (int id : ids) {
+            CAPTURE(id);
+            const LabelPaint paint = PaintOf(rig, window, id);
+            CHECK(paint.mode == TRANSPARENT);
+            if (!among(alerts, id)) {
+                CHECK(paint.text == ordinary(id));
+                CHECK(paint.brush == static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)));
+                continue;
+            }
+            CHECK(paint.text == style.alertText);
+            CHECK(paint.back == style.alertBack);
+            LOGBRUSH brush{};
+            REQUIRE(::GetObjectA(paint.brush, sizeof brush, &brush) == sizeof brush);
+            CHECK(brush.lbStyle == BS_SOLID);
+            CHECK(brush.lbColor == style.alertBack);
+            if (!alertBrush) alertBrush = paint.brush;
+            CHECK(paint.brush == alertBrush);
+        }
     }
 }
 
