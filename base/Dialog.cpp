@@ -3,6 +3,8 @@
 
 #include <windowsx.h>
 
+#include "base/PluginApp.h"
+
 namespace kit {
 
 namespace {
@@ -16,10 +18,11 @@ POINT PointOf(LPARAM lParam) { return POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(l
 Dialog::~Dialog() {
     const HWND hwnd = handle();
     if (!hwnd || !::IsWindow(hwnd)) return;
-    // Destroyed here, while this class's handlers are still ours to run; on another thread the
-    // window only loses its object (Window's destructor then cuts it loose).
-    if (::GetWindowThreadProcessId(hwnd, nullptr) == ::GetCurrentThreadId())
-        ::DestroyWindow(hwnd);
+    // Destroyed here, while this class's handlers are still ours to run; on another thread, and
+    // when the process ends, the window only loses its object (Window's destructor then cuts it
+    // loose).
+    if (!PluginApp::ProcessExiting() && ::GetWindowThreadProcessId(hwnd, nullptr) == ::GetCurrentThreadId())
+        DestroyWindow();
     else
         ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
 }

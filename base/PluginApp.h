@@ -6,7 +6,8 @@
 // the other threads are gone already and the loader lock is held, so destroying windows or
 // closing WinInet handles (which may wait for those threads) is unsafe and useless; ExitInstance
 // does not run, AbandonInstance lets go of the owners that the object's destructor would release,
-// windows of this library forget their handles by themselves (kit::Window), and the destructors
+// the window owners of this library (kit::Window, kit::Dialog, kit::UniqueWindow) let their
+// windows go without destroying them, the window classes stay registered, and the destructors
 // find nothing left to release. The system reclaims all of it.
 #pragma once
 #ifdef _WIN32

@@ -6,6 +6,8 @@
 
 #include <utility>
 
+#include "base/PluginApp.h"
+
 namespace kit {
 
 // Traits: `Handle` type, `Empty()` (the value that owns nothing) and `Close(Handle)`.
@@ -58,7 +60,10 @@ struct InvalidTraits {
 namespace detail {
 inline void CloseKernelHandle(HANDLE h) { ::CloseHandle(h); }
 inline void UnloadModule(HMODULE h) { ::FreeLibrary(h); }
-inline void DestroyWindowHandle(HWND h) { ::DestroyWindow(h); }
+// A window outlives its owner when the process ends: the system takes it then (see PluginApp).
+inline void DestroyWindowHandle(HWND h) {
+    if (!PluginApp::ProcessExiting()) ::DestroyWindow(h);
+}
 inline void DeleteGdiObject(HGDIOBJ h) { ::DeleteObject(h); }
 inline void DestroyIconHandle(HICON h) { ::DestroyIcon(h); }
 inline void DestroyMenuHandle(HMENU h) { ::DestroyMenu(h); }

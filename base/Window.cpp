@@ -95,14 +95,15 @@ const char* Window::DefaultClassName() {
 // The subclass is gone already: the window's last messages reach Window::OnMessage.
 Window::~Window() {
     if (!m_hwnd) return;
-    if (PluginApp::ProcessExiting() || !::IsWindow(m_hwnd)) {  // see PluginApp for the process's end
+    if (!::IsWindow(m_hwnd)) {
         m_hwnd = nullptr;
         return;
     }
-    if (!m_unanswered) DestroyWindow();
+    if (!m_unanswered && !PluginApp::ProcessExiting()) DestroyWindow();
     if (m_hwnd) CutLoose();
 }
 
+// Sets no style and sends no message: also safe at the end of the process.
 void Window::CutLoose() {
     ::SetWindowLongPtrA(m_hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&::DefWindowProcA));
     ::SetWindowLongPtrA(m_hwnd, kBindingSlot, 0);
@@ -123,6 +124,11 @@ bool Window::Create(const char* className, const char* windowName, DWORD style, 
 // ::DestroyWindow works only on the window's own thread; anywhere else it fails.
 bool Window::DestroyWindow() {
     if (!m_hwnd) return false;
+    if (PluginApp::ProcessExiting()) {  // the system's now, see PluginApp
+        if (::IsWindow(m_hwnd)) CutLoose();
+        m_hwnd = nullptr;
+        return false;
+    }
     if (::GetWindowThreadProcessId(m_hwnd, nullptr) == ::GetCurrentThreadId()) return ::DestroyWindow(m_hwnd) != FALSE;
     DWORD_PTR destroyed = 0;
     if (!::SendMessageTimeoutA(m_hwnd, DestroyMessage(), 0, 0, SMTO_ABORTIFHUNG, kDestroyWaitMs, &destroyed)) {

@@ -14,8 +14,10 @@
 // cleared, so no message reaches this module's code after it is unloaded, and the window lives on
 // until its thread or its parent destroys it (WindowTests: "a window whose thread does not answer
 // is cut loose"). The owner must not let an object die while its thread is inside one of its
-// handlers. The module's classes are unregistered when the module goes. When the process ends,
-// objects forget their windows and nothing is destroyed or unregistered (see PluginApp).
+// handlers. The module's classes are unregistered when the module goes. When the process ends
+// (see PluginApp), nothing is destroyed or unregistered: the loader lock is held, and the system
+// takes the windows with the process. DestroyWindow and the destructors then only cut the windows
+// loose, so that nothing of this module's, object or code, is reached from them again.
 #pragma once
 #ifdef _WIN32
 #include <windows.h>
@@ -37,6 +39,7 @@ public:
     bool Create(const char* className, const char* windowName, DWORD style, const RECT& rect, HWND parent,
                 UINT_PTR idOrMenu = 0, DWORD exStyle = 0);
     // On the window's own thread, or handed to that thread (see above); false when not destroyed.
+    // When the process ends the window is cut loose instead (see above).
     bool DestroyWindow();
 
     // Registers a class of this module whose procedure is this library's (lpfnWndProc, cbWndExtra

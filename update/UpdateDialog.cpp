@@ -45,7 +45,7 @@ CUpdateDlg::CUpdateDlg(const UpdateWindowCalls& calls)
 CUpdateDlg::~CUpdateDlg() {
     // The worker stops while this object is whole: reports it sends meanwhile are handled here.
     m_worker->Stop(false);
-    if (handle() && ::GetWindowThreadProcessId(handle(), nullptr) == ::GetCurrentThreadId()) ::DestroyWindow(handle());
+    if (handle() && ::GetWindowThreadProcessId(handle(), nullptr) == ::GetCurrentThreadId()) DestroyWindow();
 }
 
 void CUpdateDlg::Abandon() {

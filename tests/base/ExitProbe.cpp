@@ -1,18 +1,29 @@
-// A host process for the two roads out of a plug-in: it makes a host window, has brasko.dll create
-// its action window as that window's child, and then either unloads the plug-in (FreeLibrary) or,
-// with ravo.dll in the middle of a statistics request on another thread, ends the process. It
-// prints what it sees; a WM_PARENTNOTIFY for the action window's destruction shows whether the
-// plug-in destroyed its window.
+// A host process for the two roads out of a plug-in: FreeLibrary, which runs the plug-in's exit
+// work, and the end of the process, which must skip it. It loads plug-ins as a host does, brings
+// them to a state with windows (and, for ravo.dll, a statistics request) alive, takes one road and
+// prints what it sees. Two detectors tell whether the plug-in destroyed its windows: the host
+// window's WM_PARENTNOTIFY for brasko.dll's action window, and a CBT hook on the thread of the
+// windows that prints every HCBT_DESTROYWND from the moment the road is taken.
 //   exit_probe unload <brasko.dll>
 //   exit_probe exit <brasko.dll> <ravo.dll>
+//   exit_probe stats unload|exit <statistics-window dll>
+//   exit_probe update unload|exit <pendrake.dll> <program folder, without a final separator>
+// The last two run the plug-in on the stand-in host's user-interface thread, as the host does,
+// and take the road there: exit() is called on the thread whose windows the plug-in made.
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "hostapi/ExportTypes.h"
+#include "hostapi/HostProtocol.h"
+#include "statswindows/common/StatsProtocol.h"
 #include "testing/host/HostStrings.h"
+#include "testing/host/StandInHost.h"
+#include "tests/update_window/UpdateServer.h"
+#include "update/PendrakeExports.h"
 
 namespace {
 
@@ -23,6 +34,34 @@ constexpr int kFailedCode = 3;
 void Say(const char* line) {
     DWORD written = 0;  // straight to the handle: also safe while the loader lock is held
     ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+}
+
+// A CBT hook of the calling thread, removed when the scope ends. exit() ends no scope: a watch
+// set before it stays in place while the process ends.
+class ThreadCbtHook {
+public:
+    explicit ThreadCbtHook(HOOKPROC proc) : m_hook(::SetWindowsHookExA(WH_CBT, proc, nullptr, ::GetCurrentThreadId())) {}
+    ThreadCbtHook(const ThreadCbtHook&) = delete;
+    ThreadCbtHook& operator=(const ThreadCbtHook&) = delete;
+    ~ThreadCbtHook() {
+        if (m_hook) ::UnhookWindowsHookEx(m_hook);
+    }
+    explicit operator bool() const { return m_hook != nullptr; }
+
+private:
+    HHOOK m_hook;
+};
+
+// The destroy watch: every window destroyed on the hooked thread.
+LRESULT CALLBACK WatchDestroys(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_DESTROYWND) {
+        char name[64] = "";
+        ::GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof name);
+        char line[96];
+        ::wsprintfA(line, "destroyed %s\n", name);
+        Say(line);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 LRESULT CALLBACK HostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -105,11 +144,7 @@ int EndWithSessionOpen(const char* ravoPath) {
     ::ExitProcess(kExitCode);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    if (argc < 3) return kFailedCode;
-    const std::string mode = argv[1];
+int ActionRoads(const std::string& mode, int argc, char** argv) {
     HWND host = MakeHostWindow();
     HMODULE brasko = ::LoadLibraryA(argv[2]);
     if (!host || !brasko || !MakeActionWindow(brasko, host)) return kFailedCode;
@@ -120,5 +155,139 @@ int main(int argc, char** argv) {
         return kUnloadedCode;
     }
     if (mode == "exit" && argc >= 4) return EndWithSessionOpen(argv[3]);
+    return kFailedCode;
+}
+
+struct ShownCount {
+    HINSTANCE module;
+    int shown;
+};
+
+BOOL CALLBACK CountShown(HWND hwnd, LPARAM param) {
+    auto* count = reinterpret_cast<ShownCount*>(param);
+    if (::IsWindowVisible(hwnd) && reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE)) == count->module)
+        ++count->shown;
+    return TRUE;
+}
+
+// The visible top-level windows of this thread that belong to `module`.
+int ShownWindowsOf(HMODULE module) {
+    ShownCount count{module, 0};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CountShown, reinterpret_cast<LPARAM>(&count));
+    return count.shown;
+}
+
+// Takes the road on the host's user-interface thread, where the plug-in's windows are. The exit
+// road does not come back: exit() ends the process from that thread, and the main thread, which
+// waits for it, ends with it.
+int TakeRoad(hoststub::StandInHost& host, bool exitRoad, HMODULE plugin) {
+    bool watching = false;
+    host.RunOnUiThread([&] {
+        const ThreadCbtHook watch(&WatchDestroys);
+        watching = static_cast<bool>(watch);
+        if (!watching) return;
+        if (exitRoad) {
+            char line[48];
+            ::wsprintfA(line, "exit() at %lu\n", ::GetTickCount());
+            Say(line);
+            std::exit(kExitCode);
+        }
+        ::FreeLibrary(plugin);
+    });
+    if (!watching) return kFailedCode;
+    Say("unloaded\n");
+    return kUnloadedCode;
+}
+
+// Every style of a statistics-window plug-in shown with the host's statistics.
+int StatsRoad(bool exitRoad, const char* dll) {
+    hoststub::StandInHost host;
+    host.SetValue("pagetitle", "итоги по трафику");
+    host.SetValue("updatetime", "01.02 10:00");
+    host.SetValue("alltrafic", "1234.5 MB");
+    host.SetValue("saldoonline", "12.50 грн.");
+    HMODULE plugin = nullptr;
+    int shown = 0;
+    host.RunOnUiThread([&] {
+        plugin = ::LoadLibraryA(dll);
+        if (!plugin) return;
+        auto* menu = Export<host::exports::GetWndStatsStyleMenu>(plugin, "GetWndStatsStyleMenu");
+        auto* show = Export<host::exports::ShowStatsData>(plugin, "ShowStatsData");
+        if (!menu || !show) return;
+        host::StyleMenuItem item{};
+        int cursor = 0;
+        for (int style = 1;; ++style) {
+            menu(&item, &cursor);
+            if (cursor == 0) break;
+            host::ShowStatsRequest request{host.window(), 60, style};
+            int result = 0;
+            show(&request, &result);
+        }
+        shown = ShownWindowsOf(plugin);
+    });
+    if (!plugin || shown == 0) return kFailedCode;
+    char line[64];
+    ::wsprintfA(line, "statistics windows shown: %d\n", shown);
+    Say(line);
+    const int code = TakeRoad(host, exitRoad, plugin);
+    int saved = 0;
+    for (const auto& call : host.windowCalls()) saved += call.message == host::WM_HOST_WRITE_INI_STRING;
+    ::wsprintfA(line, "position values saved: %d\n", saved);
+    Say(line);
+    return code;
+}
+
+// The question box of the run procedure, answered with OK as it opens; the window then replaces it.
+LRESULT CALLBACK AnswerQuestion(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE) {
+        const HWND box = reinterpret_cast<HWND>(wParam);
+        char name[16] = "";
+        ::GetClassNameA(box, name, sizeof name);
+        if (std::strcmp(name, "#32770") == 0 && ::GetDlgItem(box, IDOK) && ::GetDlgItem(box, 0xFFFF))
+            ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The update plug-in with its update window open: a local update folder whose list is newer than
+// the installed version, the run procedure called and its question answered.
+int UpdateRoad(bool exitRoad, const char* dll, const std::string& programFolder) {
+    hoststub::StandInHost host;
+    updatetest::UpdateServer server;
+    server.Set("/upd/updlist.txt",
+               updatetest::Route{200, "9999.0\r\n[general]\r\ncountfiles=1\r\ntitle=Выход\r\n[file1]\r\nname=new.bin\r\n"
+                                      "version=1.0.0.3\r\nlink=files/\r\nfilesize=5000\r\n"});
+    const std::string baseUrl = server.FolderUrl("upd");
+    char versionFile[MAX_PATH] = "";
+    ::GetSystemDirectoryA(versionFile, MAX_PATH);
+    ::lstrcatA(versionFile, "\\kernel32.dll");
+    HMODULE plugin = nullptr;
+    int shown = 0;
+    host.RunOnUiThread([&] {
+        plugin = ::LoadLibraryA(dll);
+        auto* run = plugin ? Export<host::exports::GetPluginRunProcUpdate>(plugin, "GetPluginRunProcUpdate") : nullptr;
+        if (!run) return;
+        {
+            const ThreadCbtHook answer(&AnswerQuestion);
+            host::UpdateRequest request{baseUrl.c_str(), programFolder.c_str(), versionFile};
+            run(&request);
+        }
+        shown = ShownWindowsOf(plugin);
+    });
+    if (!plugin || shown != 1) return kFailedCode;
+    Say("update window shown\n");
+    return TakeRoad(host, exitRoad, plugin);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) return kFailedCode;
+    const std::string mode = argv[1];
+    if (mode == "unload" || mode == "exit") return ActionRoads(mode, argc, argv);
+    const std::string road = argv[2];
+    if (road != "unload" && road != "exit") return kFailedCode;
+    if (mode == "stats" && argc >= 4) return StatsRoad(road == "exit", argv[3]);
+    if (mode == "update" && argc >= 5) return UpdateRoad(road == "exit", argv[3], std::string(argv[4]) + "\\");
     return kFailedCode;
 }

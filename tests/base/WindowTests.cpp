@@ -1,11 +1,13 @@
 // The window base class: when the object is bound and unbound, what its dispatcher unpacks, that
-// no exception leaves a window procedure, and what becomes of a window whose object dies.
+// no exception leaves a window procedure, what becomes of a window whose object dies, and that
+// no owner destroys its window when the process ends.
 #include <doctest/doctest.h>
 
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/PluginApp.h"
 #include "base/Unique.h"
 #include "base/Window.h"
 
@@ -69,11 +71,10 @@ struct DestroyRecord {
     DWORD thread = 0;
 };
 
-// Destroys its window in its own destructor, as a class whose OnDestroy matters must.
-class SelfDestroyingWindow : public ProbeWindow {
+// Records its OnDestroy outside itself, so that the record outlives the object.
+class RecordingWindow : public ProbeWindow {
 public:
-    explicit SelfDestroyingWindow(DestroyRecord& record) : m_record(record) {}
-    ~SelfDestroyingWindow() override { DestroyWindow(); }
+    explicit RecordingWindow(DestroyRecord& record) : m_record(record) {}
 
 protected:
     void OnDestroy() override {
@@ -83,6 +84,22 @@ protected:
 
 private:
     DestroyRecord& m_record;
+};
+
+// Destroys its window in its own destructor, as a class whose OnDestroy matters must.
+class SelfDestroyingWindow : public RecordingWindow {
+public:
+    using RecordingWindow::RecordingWindow;
+    ~SelfDestroyingWindow() override { DestroyWindow(); }
+};
+
+// The end of the process, as a plug-in's entry point announces it, for the length of a scope.
+class ProcessEnding {
+public:
+    explicit ProcessEnding(bool ending) { kit::PluginApp::OnProcessDetach(ending); }
+    ProcessEnding(const ProcessEnding&) = delete;
+    ProcessEnding& operator=(const ProcessEnding&) = delete;
+    ~ProcessEnding() { kit::PluginApp::OnProcessDetach(false); }
 };
 
 // Makes a window on its own thread and pumps until released; with pumpFirst false it waits for
@@ -220,4 +237,79 @@ TEST_CASE("a window whose thread does not answer is cut loose") {
     ::SetEvent(keeper.release.get());
     ::WaitForSingleObject(keeperThread.get(), INFINITE);
     CHECK_FALSE(::IsWindow(loose));
+}
+
+// A plug-in's global owners die at DLL_PROCESS_DETACH also when the process ends, under the
+// loader lock: then no road of an owner destroys its window. A window of ours is cut loose
+// instead (no message reaches its object or our procedure again); the system takes them all.
+// Each road runs once before the end as the contrast, where it does destroy the window.
+TEST_CASE("when the process ends, no owner destroys its window") {
+    struct Left {
+        HWND window = nullptr;
+        DestroyRecord record;
+        bool ours = true;  // a window of this library's class, bound to an object
+        bool recorded = true;  // its OnDestroy runs when it is destroyed before the end
+    };
+    using Road = void (*)(bool ending, Left& left);
+    const struct {
+        std::string name;
+        Road road;
+    } roads[] = {
+        {"the object dies",
+         [](bool ending, Left& left) {
+             // The base destroys the window, when only Window's handlers are left.
+             left.recorded = false;
+             auto* probe = new RecordingWindow(left.record);
+             REQUIRE(probe->Create(nullptr, "dies", WS_OVERLAPPEDWINDOW, kRect, nullptr));
+             left.window = probe->handle();
+             ProcessEnding end(ending);
+             delete probe;
+         }},
+        {"the object dies through a destructor that destroys its window",
+         [](bool ending, Left& left) {
+             auto* probe = new SelfDestroyingWindow(left.record);
+             REQUIRE(probe->Create(nullptr, "dies", WS_OVERLAPPEDWINDOW, kRect, nullptr));
+             left.window = probe->handle();
+             ProcessEnding end(ending);
+             delete probe;
+         }},
+        {"DestroyWindow of a living object",
+         [](bool ending, Left& left) {
+             RecordingWindow probe(left.record);
+             REQUIRE(probe.Create(nullptr, "lives", WS_OVERLAPPEDWINDOW, kRect, nullptr));
+             left.window = probe.handle();
+             ProcessEnding end(ending);
+             CHECK(probe.DestroyWindow() == !ending);
+             CHECK(probe.handle() == nullptr);  // the object has let go either way
+             CHECK_FALSE(probe.DestroyWindow());
+         }},
+        {"a UniqueWindow reset",
+         [](bool ending, Left& left) {
+             left.ours = false;
+             kit::UniqueWindow owner(::CreateWindowExA(0, "STATIC", "owned", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                                       nullptr, nullptr));
+             REQUIRE(owner);
+             left.window = owner.get();
+             ProcessEnding end(ending);
+             owner.reset();
+         }},
+    };
+    for (const auto& road : roads) {
+        CAPTURE(road.name);
+        for (bool ending : {false, true}) {
+            CAPTURE(ending);
+            Left left;
+            road.road(ending, left);
+            CHECK_FALSE(kit::PluginApp::ProcessExiting());
+            CHECK(::IsWindow(left.window) == (ending ? TRUE : FALSE));
+            if (left.recorded && left.ours) CHECK(left.record.destroyed == (ending ? 0 : 1));
+            if (!ending) continue;
+            if (left.ours) {
+                CHECK(::GetWindowLongPtrA(left.window, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&::DefWindowProcA));
+                CHECK(::GetWindowLongPtrA(left.window, 0) == 0);  // no binding left
+            }
+            ::DestroyWindow(left.window);  // in place of the system
+            CHECK(left.record.destroyed == 0);
+        }
+    }
 }
