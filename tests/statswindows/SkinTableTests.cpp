@@ -65,27 +65,7 @@ LOGFONTA FontOf(HWND control) {
     return font;
 }
 
-// What the window's WM_CTLCOLORSTATIC gives a label: its text colour, background mode and brush.
-struct Paint {
-    COLORREF text;
-    COLORREF back;
-    int mode;
-    HBRUSH brush;
-};
-
-Paint PaintOf(WindowRig& rig, HWND window, int id) {
-    Paint paint{};
-    rig.host.RunOnUiThread([&] {
-        HDC dc = ::CreateCompatibleDC(nullptr);
-        paint.brush = reinterpret_cast<HBRUSH>(
-            ::SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(::GetDlgItem(window, id))));
-        paint.text = ::GetTextColor(dc);
-        paint.back = ::GetBkColor(dc);
-        paint.mode = ::GetBkMode(dc);
-        ::DeleteDC(dc);
-    });
-    return paint;
-}
+using Paint = WindowRig::LabelPaint;
 
 void HideByRightClick(HWND window) { ::SendMessageA(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(window), 0); }
 
@@ -238,7 +218,7 @@ TEST_CASE("after a show the labels stand at their rectangles with their fonts an
                     CHECK(font.lfQuality == look.quality);
                     CHECK(font.lfPitchAndFamily == look.pitchAndFamily);
                 }
-                const Paint paint = PaintOf(rig, window, look.id);
+                const Paint paint = rig.PaintOf(window, look.id);
                 CHECK(paint.text == look.colour);
                 CHECK(paint.mode == TRANSPARENT);
                 CHECK(paint.brush == static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH)));
@@ -252,7 +232,7 @@ TEST_CASE("after a show the labels stand at their rectangles with their fonts an
         for (const char* option : {"alltitlealert", "saldotitlealert"}) rig.host.SetOption(option, true);
         for (int id : {9042, 9043}) {
             CAPTURE(id);
-            const Paint paint = PaintOf(rig, window, id);
+            const Paint paint = rig.PaintOf(window, id);
             CHECK(paint.text == 0x3B424B);
             CHECK(paint.back == 0xADDBF3);
             LOGBRUSH brush{};

@@ -131,4 +131,21 @@ int CornerCut(int y, int height) {
     return fromEdge < 4 ? cuts[fromEdge] : 0;
 }
 
+WindowRig::LabelPaint WindowRig::PaintOf(HWND window, int id) {
+    LabelPaint paint{};
+    host.RunOnUiThread([&] {
+        HDC dc = ::CreateCompatibleDC(nullptr);
+        ::SetTextColor(dc, kUnsetColour);
+        ::SetBkColor(dc, kUnsetColour);
+        ::SetBkMode(dc, OPAQUE);
+        paint.brush = reinterpret_cast<HBRUSH>(::SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                                                              reinterpret_cast<LPARAM>(::GetDlgItem(window, id))));
+        paint.text = ::GetTextColor(dc);
+        paint.back = ::GetBkColor(dc);
+        paint.mode = ::GetBkMode(dc);
+        ::DeleteDC(dc);
+    });
+    return paint;
+}
+
 }  // namespace statstest

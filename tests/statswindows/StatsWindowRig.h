@@ -49,6 +49,17 @@ public:
     // Paints the window and its labels now and reads one pixel of the client area back.
     COLORREF ClientPixel(HWND window, int x, int y);
     std::string Text(HWND window, int id) const;
+    // What the window's WM_CTLCOLORSTATIC does to a label's DC, on the host's thread.
+    struct LabelPaint {
+        COLORREF text;
+        COLORREF back;
+        int mode;
+        HBRUSH brush;
+    };
+    // The DC comes with kUnsetColour as its text and background colours and an opaque mode, so
+    // that what the window does not set reads back as it was.
+    static constexpr COLORREF kUnsetColour = 0x123456;
+    LabelPaint PaintOf(HWND window, int id);
     // The host calls of the statistics windows as "message:key" lines, then cleared.
     std::vector<std::string> TakeCalls();
 

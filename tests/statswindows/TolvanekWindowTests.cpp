@@ -117,32 +117,8 @@ void CheckCaptions(const WindowRig& rig, HWND window) {
     }
 }
 
-// What the window's WM_CTLCOLORSTATIC does to a label's DC, given with sentinel colours: the
-// text colour, background colour and mode it leaves there, and the brush it returns.
-struct LabelPaint {
-    COLORREF text;
-    COLORREF back;
-    int mode;
-    HBRUSH brush;
-};
-constexpr COLORREF kUnset = 0x123456;
-
-LabelPaint PaintOf(WindowRig& rig, HWND window, int id) {
-    LabelPaint paint{};
-    rig.host.RunOnUiThread([&] {
-        HDC dc = ::CreateCompatibleDC(nullptr);
-        ::SetTextColor(dc, kUnset);
-        ::SetBkColor(dc, kUnset);
-        ::SetBkMode(dc, OPAQUE);
-        paint.brush = reinterpret_cast<HBRUSH>(
-            ::SendMessageA(window, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(::GetDlgItem(window, id))));
-        paint.text = ::GetTextColor(dc);
-        paint.back = ::GetBkColor(dc);
-        paint.mode = ::GetBkMode(dc);
-        ::DeleteDC(dc);
-    });
-    return paint;
-}
+using LabelPaint = WindowRig::LabelPaint;
+constexpr COLORREF kUnset = WindowRig::kUnsetColour;
 
 COLORREF SkinPixel(HMODULE module, int bitmapId, int x, int y) {
     HBITMAP bitmap = static_cast<HBITMAP>(::LoadImageA(module, MAKEINTRESOURCEA(bitmapId), IMAGE_BITMAP, 0, 0, 0));
@@ -336,7 +312,7 @@ TEST_CASE("every static's colours from WM_CTLCOLORSTATIC: title and date, values
         };
         for (int id : ids) {
             CAPTURE(id);
-            const LabelPaint paint = PaintOf(rig, window, id);
+            const LabelPaint paint = rig.PaintOf(window, id);
             CHECK(paint.text == ordinary(id));
             CHECK(paint.mode == TRANSPARENT);
             CHECK(paint.back == kUnset);
@@ -349,7 +325,7 @@ TEST_CASE("every static's colours from WM_CTLCOLORSTATIC: title and date, values
         HBRUSH alertBrush = nullptr;
         for (int id : ids) {
             CAPTURE(id);
-            const LabelPaint paint = PaintOf(rig, window, id);
+            const LabelPaint paint = rig.PaintOf(window, id);
             CHECK(paint.mode == TRANSPARENT);
             if (!among(alerts, id)) {
                 CHECK(paint.text == ordinary(id));
