@@ -630,6 +630,7 @@ TEST_CASE("painting read back from the screen: cells, the marked cell, the swatc
 }
 
 TEST_CASE("opening and closing the popup many times leaves no GDI object and no window behind") {
+    REQUIRE(guitest::ProveCounters() == "");
     Rig rig;
     rig.picker.SetColour(kTeal);
     // One round first: the system's own lazily made objects (fonts, brushes) are counted after it.

@@ -1,8 +1,11 @@
+// The counters and pixels of GuiCounts.h.
 #include "tests/support/GuiCounts.h"
 
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <sstream>
 
 #include "base/Gdi.h"
 #include "base/Unique.h"
@@ -24,10 +27,70 @@ static_assert(sizeof(GdiHandleEntry) == 24);
 
 constexpr int kGdiHandleCount = 0x10000;
 
+template <class Fn>
+Fn NtdllFunction(const char* name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), name)));
+}
+
+// The PEB through the process's basic information (not through the TEB, whose intrinsic reads
+// memory that the compiler takes for an array of length 0).
+const unsigned char* ProcessEnvironmentBlock() {
+    using QueryProcess = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    static const auto query = NtdllFunction<QueryProcess>("NtQueryInformationProcess");
+    PROCESS_BASIC_INFORMATION basic{};
+    if (!query || query(::GetCurrentProcess(), ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0)
+        return nullptr;
+    return reinterpret_cast<const unsigned char*>(basic.PebBaseAddress);
+}
+
 const GdiHandleEntry* GdiHandleTable() {
-    const auto* peb = reinterpret_cast<const unsigned char*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    const unsigned char* peb = ProcessEnvironmentBlock();
+    if (!peb) return nullptr;
     constexpr std::size_t kOffset = sizeof(void*) == 4 ? 0x94 : 0xF8;  // GdiSharedHandleTable
     return *reinterpret_cast<const GdiHandleEntry* const*>(peb + kOffset);
+}
+
+// The system's handle list (information class 16) as the system lays it out: a count, then one
+// entry per handle of every process; the process id is kept in 16 bits.
+struct SystemHandleEntry {
+    USHORT processId;
+    USHORT creatorBackTraceIndex;
+    UCHAR objectTypeIndex;
+    UCHAR handleAttributes;
+    USHORT handleValue;
+    PVOID object;
+    ULONG grantedAccess;
+};
+static_assert(sizeof(SystemHandleEntry) == (sizeof(void*) == 4 ? 16 : 24));
+struct SystemHandleList {
+    ULONG count;
+    SystemHandleEntry entries[1];
+};
+constexpr int kSystemHandleInformation = 16;
+constexpr NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
+
+// This process's entries of the system's handle list, or -1 when it cannot be read.
+int ListedHandleCount() {
+    using QuerySystem = NTSTATUS(WINAPI*)(int, PVOID, ULONG, PULONG);
+    static const auto query = NtdllFunction<QuerySystem>("NtQuerySystemInformation");
+    if (!query) return -1;
+    std::vector<unsigned char> buffer(1 << 16);
+    for (int attempt = 0; attempt < 12; ++attempt) {
+        ULONG needed = 0;
+        const NTSTATUS status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status == kInfoLengthMismatch) {
+            buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 4096));
+            continue;
+        }
+        if (status != 0) return -1;
+        const auto* list = reinterpret_cast<const SystemHandleList*>(buffer.data());
+        const auto self = static_cast<USHORT>(::GetCurrentProcessId());
+        int own = 0;
+        for (ULONG i = 0; i < list->count; ++i)
+            if (list->entries[i].processId == self) ++own;
+        return own;
+    }
+    return -1;
 }
 
 BOOL CALLBACK CountChild(HWND, LPARAM count) {
@@ -42,6 +105,14 @@ BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM count) {
 }
 
 }  // namespace
+
+int KernelHandleCount() {
+    const int listed = ListedHandleCount();
+    if (listed > 0) return listed;
+    DWORD counted = 0;
+    if (::GetProcessHandleCount(::GetCurrentProcess(), &counted) && counted > 0) return static_cast<int>(counted);
+    return -1;
+}
 
 int GdiObjectCount() {
     ::GdiFlush();
@@ -63,6 +134,43 @@ int ThreadWindowCount(DWORD thread) {
 int UserObjectCount(DWORD thread) {
     if (const DWORD counted = ::GetGuiResources(::GetCurrentProcess(), GR_USEROBJECTS)) return static_cast<int>(counted);
     return ThreadWindowCount(thread);
+}
+
+std::string ProveCounters(int count) {
+    std::ostringstream failures;
+    auto prove = [&](const char* what, int before, int made, int after) {
+        // At least that many up and down again: a thread of the process may make or close one
+        // of its own meanwhile.
+        if (before < 0 || made < before + count || after > made - count)
+            failures << what << ": " << before << " before, " << made << " with " << count << " made, " << after
+                     << " after they went; ";
+    };
+    {
+        const int before = KernelHandleCount();
+        std::vector<kit::UniqueHandle> events;
+        for (int i = 0; i < count; ++i) events.emplace_back(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        const int made = KernelHandleCount();
+        events.clear();
+        prove("kernel handles", before, made, KernelHandleCount());
+    }
+    {
+        const int before = GdiObjectCount();
+        std::vector<kit::UniqueBrush> brushes;
+        for (int i = 0; i < count; ++i) brushes.emplace_back(::CreateSolidBrush(RGB(i, 2 * i, 3 * i)));
+        const int made = GdiObjectCount();
+        brushes.clear();
+        prove("GDI objects", before, made, GdiObjectCount());
+    }
+    {
+        const int before = UserObjectCount();
+        std::vector<kit::UniqueWindow> windows;
+        for (int i = 0; i < count; ++i)
+            windows.emplace_back(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
+        const int made = UserObjectCount();
+        windows.clear();
+        prove("USER objects", before, made, UserObjectCount());
+    }
+    return failures.str();
 }
 
 void Pump(int rounds) {

@@ -1,12 +1,18 @@
-// What a test needs to see that nothing leaks in the user interface: the process's GDI objects
-// and the windows of the calling thread, and pixels read back from a window.
+// What a test needs to see that nothing leaks: the process's kernel handles, GDI objects and
+// windows, counted in ways that work under Wine (which answers 0 to GetGuiResources and
+// GetProcessHandleCount), a proof that each counter counts before a leak check trusts it, and
+// pixels read back from a window.
 #pragma once
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 namespace guitest {
 
+// The process's kernel handles: the entries of the system's handle list that belong to this
+// process, or GetProcessHandleCount where the list cannot be read; -1 when neither counts.
+int KernelHandleCount();
 // The process's GDI objects: GetGuiResources where the system counts them; Wine answers 0 there,
 // so then the used entries of the process's GDI handle table (named in the PEB) are counted.
 int GdiObjectCount();
@@ -15,6 +21,12 @@ int ThreadWindowCount(DWORD thread = ::GetCurrentThreadId());
 // The process's USER objects where the system counts them (GetGuiResources); under Wine, which
 // answers 0, the windows of `thread`.
 int UserObjectCount(DWORD thread = ::GetCurrentThreadId());
+
+// Makes `count` objects of each kind that the counters above count (events, brushes, windows of
+// this thread), and checks that each count rises by that many and falls as much when they go. Empty
+// when every counter proved itself, else what did not: a leak check that uses a counter asks this
+// first, or it might compare two zeros.
+std::string ProveCounters(int count = 5);
 
 // Runs the thread's message loop until the queue stays empty.
 void Pump(int rounds = 5);

@@ -3,6 +3,7 @@
 
 #include "tests/update_window/UpdateServer.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -84,6 +85,31 @@ std::vector<std::string> UpdateServer::Requests() const {
     return m_requests;
 }
 
+void UpdateServer::CloseEndedThreads() {
+    std::vector<HANDLE> running;
+    for (HANDLE thread : m_clientThreads) {
+        if (::WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) {
+            ::CloseHandle(thread);
+        } else {
+            running.push_back(thread);
+        }
+    }
+    m_clientThreads.swap(running);
+    m_clients.erase(std::remove(m_clients.begin(), m_clients.end(), static_cast<UINT_PTR>(INVALID_SOCKET)), m_clients.end());
+}
+
+bool UpdateServer::WaitIdle(DWORD milliseconds) {
+    for (DWORD waited = 0;; waited += 10) {
+        {
+            kit::Lock lock(m_lock);
+            CloseEndedThreads();
+            if (m_clientThreads.empty()) return true;
+        }
+        if (waited >= milliseconds) return false;
+        ::Sleep(10);
+    }
+}
+
 std::vector<std::string> UpdateServer::Ranges() const {
     kit::Lock lock(m_lock);
     return m_ranges;
@@ -101,6 +127,7 @@ DWORD WINAPI UpdateServer::AcceptLoop(void* self) {
         auto* context = new ClientContext{server, client};
         HANDLE thread = ::CreateThread(nullptr, 0, &UpdateServer::Serve, context, 0, nullptr);
         kit::Lock lock(server->m_lock);
+        server->CloseEndedThreads();
         server->m_clients.push_back(client);
         if (thread) server->m_clientThreads.push_back(thread);
     }

@@ -47,6 +47,9 @@ public:
     void ReleaseStalls();
 
     std::vector<std::string> Requests() const;
+    // Waits until every answer so far has been given and its thread has ended (false after
+    // `milliseconds`); the ended threads' handles are closed as they are found.
+    bool WaitIdle(DWORD milliseconds = 10000);
     // The range requests, as "<path> from <offset>", in order.
     std::vector<std::string> Ranges() const;
 
@@ -54,6 +57,7 @@ private:
     static DWORD WINAPI AcceptLoop(void* self);
     static DWORD WINAPI Serve(void* context);
     void Answer(UINT_PTR client);
+    void CloseEndedThreads();  // under m_lock
 
     UINT_PTR m_listener;
     unsigned short m_port = 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/GuiCounts.h"
 #include "tests/update_window/UpdateServer.h"
 #include "tests/update_window/WorkerRig.h"
 #include "update/DownloadWorker.h"
@@ -434,6 +435,32 @@ TEST_CASE("a forced stop while the worker reports and while it waits for a silen
         REQUIRE(rig.owner.PumpUntilDone(10000) == WM_UPD_ALL_LOADED);
         CHECK(rig.Downloaded("stall.bin") == "again");
     }
+}
+
+TEST_CASE("20 downloads in one process leave no kernel handle, GDI object or window behind") {
+    REQUIRE(guitest::ProveCounters() == "");
+    Rig rig;
+    rig.Serve("a.bin", Route{200, Pattern(9000, 15)});
+    rig.Serve("sub/b.bin", Route{200, Pattern(100, 16)});
+    const UpdateFileList files{Entry("a.bin", "", 9000), Entry("b.bin", "sub/", 100)};
+    auto download = [&] {
+        REQUIRE(rig.Run(files) == WM_UPD_ALL_LOADED);
+        CHECK(rig.worker.Stop(false) == 0);
+    };
+    // Counted once the service has answered and its threads have ended, and the reports have run.
+    auto counts = [&] {
+        CHECK(rig.server.WaitIdle());
+        rig.owner.PumpFor(50);
+        return std::vector<int>{guitest::KernelHandleCount(), guitest::GdiObjectCount(), guitest::UserObjectCount()};
+    };
+    download();  // the first run's one-time work (the session's first connection, WinInet's own)
+    const std::vector<int> before = counts();
+    for (int i = 0; i < 20; ++i) download();
+    const std::vector<int> after = counts();
+    MESSAGE("kernel handles, GDI objects, windows: " << before[0] << ", " << before[1] << ", " << before[2]
+                                                     << " before; " << after[0] << ", " << after[1] << ", " << after[2]
+                                                     << " after 20 downloads");
+    CHECK(after == before);
 }
 
 TEST_CASE("the thread wrapper: no thread, a second start") {
