@@ -84,7 +84,9 @@ int ListedHandleCount() {
         }
         if (status != 0) return -1;
         const auto* list = reinterpret_cast<const SystemHandleList*>(buffer.data());
-        const auto self = static_cast<USHORT>(::GetCurrentProcessId());
+        const DWORD process = ::GetCurrentProcessId();
+        if (process > 0xFFFF) return -1;  // the list's 16 bits cannot tell this process from others
+        const auto self = static_cast<USHORT>(process);
         int own = 0;
         for (ULONG i = 0; i < list->count; ++i)
             if (list->entries[i].processId == self) ++own;
@@ -102,6 +104,18 @@ BOOL CALLBACK CountTopLevel(HWND hwnd, LPARAM count) {
     ++*reinterpret_cast<int*>(count);
     ::EnumChildWindows(hwnd, &CountChild, count);
     return TRUE;
+}
+
+// The message-only windows of `thread` with their descendants: EnumThreadWindows does not list
+// them (they are children of the message window, not of the desktop); FindWindowEx under
+// HWND_MESSAGE does.
+int MessageOnlyWindowCount(DWORD thread) {
+    int count = 0;
+    for (HWND window = ::FindWindowExA(HWND_MESSAGE, nullptr, nullptr, nullptr); window;
+         window = ::FindWindowExA(HWND_MESSAGE, window, nullptr, nullptr)) {
+        if (::GetWindowThreadProcessId(window, nullptr) == thread) CountTopLevel(window, reinterpret_cast<LPARAM>(&count));
+    }
+    return count;
 }
 
 }  // namespace
@@ -128,7 +142,7 @@ int GdiObjectCount() {
 int ThreadWindowCount(DWORD thread) {
     int count = 0;
     ::EnumThreadWindows(thread, &CountTopLevel, reinterpret_cast<LPARAM>(&count));
-    return count;
+    return count + MessageOnlyWindowCount(thread);
 }
 
 int UserObjectCount(DWORD thread) {
@@ -136,11 +150,20 @@ int UserObjectCount(DWORD thread) {
     return ThreadWindowCount(thread);
 }
 
+std::vector<int> ObjectCounts() { return {KernelHandleCount(), GdiObjectCount(), UserObjectCount()}; }
+
+std::string CountsText(const std::vector<int>& counts) {
+    std::ostringstream text;
+    const char* names[] = {"kernel handles", "GDI objects", "USER objects"};
+    for (std::size_t i = 0; i < counts.size() && i < 3; ++i) text << (i ? ", " : "") << counts[i] << " " << names[i];
+    return text.str();
+}
+
 std::string ProveCounters(int count) {
     std::ostringstream failures;
     auto prove = [&](const char* what, int before, int made, int after) {
         // At least that many up and down again: a thread of the process may make or close one
-        // of its own meanwhile.
+        // of its own meanwhile, and the first window of a thread brings the system's own.
         if (before < 0 || made < before + count || after > made - count)
             failures << what << ": " << before << " before, " << made << " with " << count << " made, " << after
                      << " after they went; ";
@@ -154,20 +177,35 @@ std::string ProveCounters(int count) {
         prove("kernel handles", before, made, KernelHandleCount());
     }
     {
+        // Bitmaps: Windows keeps deleted solid brushes, pens and regions in a cache of the
+        // process, so that their count need not fall; bitmaps are not cached.
         const int before = GdiObjectCount();
-        std::vector<kit::UniqueBrush> brushes;
-        for (int i = 0; i < count; ++i) brushes.emplace_back(::CreateSolidBrush(RGB(i, 2 * i, 3 * i)));
+        std::vector<kit::UniqueBitmap> bitmaps;
+        for (int i = 0; i < count; ++i) bitmaps.emplace_back(::CreateBitmap(1, 1, 1, 1, nullptr));
         const int made = GdiObjectCount();
-        brushes.clear();
+        bitmaps.clear();
         prove("GDI objects", before, made, GdiObjectCount());
     }
     {
+        // A top-level window, a message-only one and children of both: every kind the count
+        // walks. Children go first.
         const int before = UserObjectCount();
         std::vector<kit::UniqueWindow> windows;
-        for (int i = 0; i < count; ++i)
-            windows.emplace_back(::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr));
+        auto make = [&](DWORD style, HWND parent) {
+            windows.emplace_back(::CreateWindowExA(0, "STATIC", "", style, 0, 0, 1, 1, parent, nullptr, nullptr, nullptr));
+            return windows.back().get();
+        };
+        HWND parents[2] = {};
+        for (int i = 0; i < count; ++i) {
+            if (i == 0)
+                parents[0] = make(WS_POPUP, nullptr);
+            else if (i == 1)
+                parents[1] = make(0, HWND_MESSAGE);
+            else
+                make(WS_CHILD, parents[i % 2]);
+        }
         const int made = UserObjectCount();
-        windows.clear();
+        while (!windows.empty()) windows.pop_back();
         prove("USER objects", before, made, UserObjectCount());
     }
     return failures.str();

@@ -16,16 +16,22 @@ int KernelHandleCount();
 // The process's GDI objects: GetGuiResources where the system counts them; Wine answers 0 there,
 // so then the used entries of the process's GDI handle table (named in the PEB) are counted.
 int GdiObjectCount();
-// The windows of a thread (this one by default): top-level ones with all their descendants.
+// The windows of a thread (this one by default): top-level and message-only ones with all their
+// descendants.
 int ThreadWindowCount(DWORD thread = ::GetCurrentThreadId());
 // The process's USER objects where the system counts them (GetGuiResources); under Wine, which
 // answers 0, the windows of `thread`.
 int UserObjectCount(DWORD thread = ::GetCurrentThreadId());
 
-// Makes `count` objects of each kind that the counters above count (events, brushes, windows of
-// this thread), and checks that each count rises by that many and falls as much when they go. Empty
-// when every counter proved itself, else what did not: a leak check that uses a counter asks this
-// first, or it might compare two zeros.
+// The three counts at once, in that order (kernel handles, GDI objects, this thread's USER
+// objects), and their text for a test's message.
+std::vector<int> ObjectCounts();
+std::string CountsText(const std::vector<int>& counts);
+
+// Makes `count` objects of each kind that the counters above count (events, bitmaps, windows of
+// the calling thread), and checks that each count rises by at least that many and falls as much
+// when they go. Empty when every counter proved itself, else what did not: a leak check that uses
+// a counter asks this first (on the thread whose windows it counts), or it might compare two zeros.
 std::string ProveCounters(int count = 5);
 
 // Runs the thread's message loop until the queue stays empty.

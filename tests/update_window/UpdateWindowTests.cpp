@@ -370,7 +370,7 @@ TEST_CASE("repeated windows leave no kernel handle, GDI object or window behind"
     auto counts = [&] {
         CHECK(rig.server.WaitIdle());
         Pump(100);
-        return std::vector<int>{guitest::KernelHandleCount(), guitest::GdiObjectCount(), guitest::UserObjectCount()};
+        return guitest::ObjectCounts();
     };
     // A window opened, recoloured, painted and closed, as a user may do it again and again.
     auto cycle = [&] {
@@ -387,9 +387,7 @@ TEST_CASE("repeated windows leave no kernel handle, GDI object or window behind"
     const std::vector<int> before = counts();
     for (int i = 0; i < 10; ++i) cycle();
     const std::vector<int> after = counts();
-    MESSAGE("kernel handles, GDI objects, windows: " << before[0] << ", " << before[1] << ", " << before[2]
-                                                     << " before; " << after[0] << ", " << after[1] << ", " << after[2]
-                                                     << " after 10 windows");
+    MESSAGE(guitest::CountsText(before) << " before, " << guitest::CountsText(after) << " after 10 windows");
     CHECK(after == before);
     CHECK(::SendMessageA(rig.Open().Pane().handle(), ::RegisterWindowMessageA(kHtmlEngineQueryMessage),
                          kHtmlQueryOutsideReferences, 0) == 0);

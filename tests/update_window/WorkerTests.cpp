@@ -451,15 +451,13 @@ TEST_CASE("20 downloads in one process leave no kernel handle, GDI object or win
     auto counts = [&] {
         CHECK(rig.server.WaitIdle());
         rig.owner.PumpFor(50);
-        return std::vector<int>{guitest::KernelHandleCount(), guitest::GdiObjectCount(), guitest::UserObjectCount()};
+        return guitest::ObjectCounts();
     };
     download();  // the first run's one-time work (the session's first connection, WinInet's own)
     const std::vector<int> before = counts();
     for (int i = 0; i < 20; ++i) download();
     const std::vector<int> after = counts();
-    MESSAGE("kernel handles, GDI objects, windows: " << before[0] << ", " << before[1] << ", " << before[2]
-                                                     << " before; " << after[0] << ", " << after[1] << ", " << after[2]
-                                                     << " after 20 downloads");
+    MESSAGE(guitest::CountsText(before) << " before, " << guitest::CountsText(after) << " after 20 downloads");
     CHECK(after == before);
 }
 

@@ -64,6 +64,14 @@ public:
     updater::CUpdaterDlg dlg{kRecordingCalls};
 };
 
+// Copies the downloaded tree while the program's file `name` is open without sharing.
+void CopyWithFileInUse(Dialog& dialog, const Sandbox& box, const std::string& name) {
+    kit::UniqueFile inUse(
+        ::CreateFileA((box.program + "\\" + name).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    REQUIRE(inUse);
+    dialog.dlg.CopyTree(box.files, box.program);
+}
+
 }  // namespace
 
 TEST_CASE("a file in use is scheduled to replace the old one at the restart; a refusal fails that file alone") {
@@ -81,12 +89,7 @@ TEST_CASE("a file in use is scheduled to replace the old one at the restart; a r
         g_moveResult = accepted;
         CurrentDirectory inCwd(box.cwd);
         Dialog dialog;
-        {
-            kit::UniqueFile inUse(::CreateFileA((box.program + "\\inuse.dll").c_str(), GENERIC_READ, 0, nullptr,
-                                                OPEN_EXISTING, 0, nullptr));
-            REQUIRE(inUse);
-            dialog.dlg.CopyTree(box.files, box.program);
-        }
+        CopyWithFileInUse(dialog, box, "inuse.dll");
 
         // The scheduled source is a copy beside the program's file, on its volume, and out of
         // reach of whatever empties the downloaded tree before the restart.
@@ -155,12 +158,7 @@ TEST_CASE("the copy beside a file in use replaces an earlier one; where it canno
         g_moveResult = TRUE;
         CurrentDirectory inCwd(box.cwd);
         Dialog dialog;
-        {
-            kit::UniqueFile inUse(::CreateFileA((box.program + "\\inuse.dll").c_str(), GENERIC_READ, 0, nullptr,
-                                                OPEN_EXISTING, 0, nullptr));
-            REQUIRE(inUse);
-            dialog.dlg.CopyTree(box.files, box.program);
-        }
+        CopyWithFileInUse(dialog, box, "inuse.dll");
         held.reset();
 
         CHECK(dialog.dlg.succeeded() == c.copies);
