@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -84,7 +85,9 @@ struct Rig {
     std::string Downloaded(const std::string& relative, bool* exists = nullptr) const {
         return ReadWholeFile(temp.path() + "_update/_files/" + relative, exists);
     }
+    // One run from start to its last report; the reports of earlier runs are forgotten first.
     UINT Run(const UpdateFileList& files, DWORD milliseconds = 20000) {
+        owner.received.clear();
         worker.SetFileList(files);
         REQUIRE(worker.Start());
         return owner.PumpUntilDone(milliseconds);
@@ -461,7 +464,6 @@ TEST_CASE("20 downloads in one process, ending every way, leave no kernel handle
     auto download = [&](const Kind& kind) {
         const std::string name = kind.name;
         CAPTURE(name);
-        rig.owner.received.clear();
         REQUIRE(rig.Run(kind.files) == kind.final);
         CHECK(rig.worker.Stop(false) == 0);  // the thread ended by itself
     };
@@ -477,7 +479,7 @@ TEST_CASE("20 downloads in one process, ending every way, leave no kernel handle
     const std::vector<int> before = counts();
     std::vector<std::vector<int>> after;  // after 10 and after 20 runs: a leak grows with the runs
     for (int run = 1; run <= 20; ++run) {
-        download(kinds[run % 4]);
+        download(kinds[run % std::size(kinds)]);
         if (run % 10 == 0) after.push_back(counts());
     }
     MESSAGE(guitest::CountsText(before) << " before, " << guitest::CountsText(after[0]) << " after 10 downloads, "
