@@ -81,11 +81,15 @@ enum class TrayText {
 };
 
 // Where a style's window opens: (screen width - offsetX, screen height - offsetY), replaced by
-// the position saved in iniFile ("GLOBAL", "X", "Y"); no iniFile: always there, never saved.
+// the position saved in iniFile ("GLOBAL", "X", "Y") when the window shows there on some screen;
+// no iniFile: always there, never saved. A window that is resized as it is placed gives its
+// size there (width, height); 0: the size it was created with.
 struct Placement {
     const char* iniFile;
     int offsetX;
     int offsetY;
+    int width = 0;
+    int height = 0;
 };
 
 struct SkinStyle {

@@ -1,5 +1,6 @@
 #include "statswindows/common/StatsWindow.h"
 
+#include <climits>
 #include <cstdio>
 
 #include "statswindows/common/RemoveEvery.h"
@@ -10,6 +11,23 @@ namespace {
 
 constexpr char kSection[] = "GLOBAL";
 constexpr char kDaySuffix[] = "_day";
+
+struct WorkAreaSearch {
+    RECT rect;
+    bool met;
+};
+
+BOOL CALLBACK CheckWorkArea(HMONITOR monitor, HDC, RECT*, LPARAM param) {
+    auto& search = *reinterpret_cast<WorkAreaSearch*>(param);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    RECT common{};
+    if (::GetMonitorInfoA(monitor, &info) && ::IntersectRect(&common, &search.rect, &info.rcWork)) {
+        search.met = true;
+        return FALSE;
+    }
+    return TRUE;
+}
 
 }  // namespace
 
@@ -55,10 +73,25 @@ void StatsWindow::Unload() {
 
 void StatsWindow::LoadWindowPos(int* x, int* y, HWND host) {
     hostWindow = host;
+    int placeX = *x, placeY = *y;
     const int savedX = LeadingInteger(ReadHostIniString(m_placement.iniFile, kSection, "X", "0"));
-    if (savedX > 1) *x = savedX;
+    if (savedX > 1) placeX = savedX;
     const int savedY = LeadingInteger(ReadHostIniString(m_placement.iniFile, kSection, "Y", "0"));
-    if (savedY > 1) *y = savedY;
+    if (savedY > 1) placeY = savedY;
+    // A place saved on a monitor that is gone, or on a screen since made smaller, would open the
+    // window out of sight, with nothing to drag it back by.
+    RECT rect{};
+    ::GetWindowRect(handle(), &rect);
+    const LONG width = m_placement.width ? m_placement.width : rect.right - rect.left;
+    const LONG height = m_placement.height ? m_placement.height : rect.bottom - rect.top;
+    // In 64 bits, so that a saved place near INT_MAX gives a far rectangle, not a wrapped one.
+    const long long right = static_cast<long long>(placeX) + width;
+    const long long bottom = static_cast<long long>(placeY) + height;
+    const RECT placed{placeX, placeY, static_cast<LONG>(right > LONG_MAX ? LONG_MAX : right),
+                      static_cast<LONG>(bottom > LONG_MAX ? LONG_MAX : bottom)};
+    if (!MeetsWorkArea(placed)) return;
+    *x = placeX;
+    *y = placeY;
 }
 
 void StatsWindow::SaveWindowPos() {
@@ -101,6 +134,16 @@ kit::String ComposeTrayText(const HostClient& client, TrayText variant) {
 kit::String DropCurrency(const kit::String& text) {
     // Matched per character of the process's code page, as the host's texts are written in it.
     return RemoveEvery(text, "грн.", [](unsigned char byte) { return ::IsDBCSLeadByte(byte) != FALSE; });
+}
+
+bool MeetsWorkArea(const RECT& rect) {
+    // No monitor under the rectangle at all: the usual case of a screen that is gone.
+    if (!::MonitorFromRect(&rect, MONITOR_DEFAULTTONULL)) return false;
+    // Every monitor, not only the one MonitorFromRect names (the one the rectangle overlaps
+    // most): the rectangle may lie on that one's taskbar and still reach another's work area.
+    WorkAreaSearch search{rect, false};
+    ::EnumDisplayMonitors(nullptr, nullptr, &CheckWorkArea, reinterpret_cast<LPARAM>(&search));
+    return search.met;
 }
 
 int LeadingInteger(const char* text) {

@@ -29,6 +29,7 @@ public:
     virtual void Unload();
 
     // Stores `host` first; x and y come in with the default and each takes a saved value > 1.
+    // Where the window would then meet no screen's work area, both keep the default.
     void LoadWindowPos(int* x, int* y, HWND host);
     void SaveWindowPos();
 
@@ -57,6 +58,8 @@ kit::String DaySuffix(const HostClient& client);
 kit::String ComposeTrayText(const HostClient& client, TrayText variant);
 // `text` with every "грн." removed (RemoveEvery), the blanks around it kept.
 kit::String DropCurrency(const kit::String& text);
+// Whether a window at `rect` (screen coordinates) would show: it meets the work area of a monitor.
+bool MeetsWorkArea(const RECT& rect);
 // The leading decimal integer as atoi reads it (blanks, optional sign, digits; 0 without digits).
 int LeadingInteger(const char* text);
 

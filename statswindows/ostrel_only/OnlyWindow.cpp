@@ -15,7 +15,7 @@ constexpr UINT_PTR kHideTimer = 1;
 
 }  // namespace
 
-CmyDlgStats1::CmyDlgStats1() : StatsWindow(IDD_STATS, stats::Placement{kIniFile, kWidth, 30}) {}
+CmyDlgStats1::CmyDlgStats1() : StatsWindow(IDD_STATS, stats::Placement{kIniFile, kWidth, 30, kWidth, kHeight}) {}
 
 CmyDlgStats1::~CmyDlgStats1() {
     // Destroyed here, while this class's OnDestroy is still there to run.
