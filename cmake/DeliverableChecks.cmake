@@ -4,9 +4,10 @@
 # against the 32-bit deliverables (ctest -L static).
 #
 #   add_deliverable_check(<target> [MODULE name] [EXPORTS ord:name|name ...] [VERSION a.b.c.d]
-#                         [STRINGS key=value ...] [RESOURCES type:id ...] [ALLOW_IMPORTS dll ...])
+#                         [STRINGS key=value ...] [RESOURCES type:id ...] [ALLOW_IMPORTS dll ...]
+#                         [MANIFEST_LEVEL level] [MANIFEST_OS guid ...])
 function(add_deliverable_check target)
-  cmake_parse_arguments(C "" "MODULE;VERSION" "EXPORTS;STRINGS;RESOURCES;ALLOW_IMPORTS" ${ARGN})
+  cmake_parse_arguments(C "" "MODULE;VERSION;MANIFEST_LEVEL" "EXPORTS;STRINGS;RESOURCES;ALLOW_IMPORTS;MANIFEST_OS" ${ARGN})
   set(args $<TARGET_FILE:${target}> --pe32 --imports-system-only)
   if(DEFINED C_MODULE)
     list(APPEND args --module ${C_MODULE})
@@ -28,6 +29,12 @@ function(add_deliverable_check target)
   endforeach()
   foreach(d ${C_ALLOW_IMPORTS})
     list(APPEND args --allow-import ${d})
+  endforeach()
+  if(C_MANIFEST_LEVEL)
+    list(APPEND args --manifest-level ${C_MANIFEST_LEVEL})
+  endif()
+  foreach(o ${C_MANIFEST_OS})
+    list(APPEND args --manifest-os ${o})
   endforeach()
   add_test(NAME shape_${target} COMMAND python3 ${CMAKE_SOURCE_DIR}/scripts/check-pe.py ${args})
   set_tests_properties(shape_${target} PROPERTIES LABELS static)

@@ -4,6 +4,7 @@
     check-pe.py FILE [--pe32] [--module NAME] [--export ORDINAL:NAME | --export NAME ...]
                 [--exact-exports] [--imports-system-only] [--allow-import DLL ...]
                 [--version A.B.C.D] [--string KEY=VALUE ...] [--resource TYPE:ID ...]
+                [--manifest-level LEVEL] [--manifest-os GUID ...]
 
 Every failed expectation is printed; the exit status is 1 when any failed. This is what a machine
 that cannot run 32-bit code still proves about the 32-bit deliverables.
@@ -11,6 +12,7 @@ that cannot run 32-bit code still proves about the 32-bit deliverables.
 import argparse
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 # The DLLs of the system itself that a deliverable may import; anything else (a compiler's runtime
 # DLL above all) would have to be shipped beside it.
@@ -155,6 +157,33 @@ def version_info(block):
     return fixed, strings
 
 
+def manifest_failures(resources, level, os_ids):
+    """What the application manifest (RT_MANIFEST 24, id 1, which the loader reads for a program)
+    lacks: the one requested execution level `level` without UI access, and a supportedOS entry
+    for each of `os_ids`. Elements are matched by local name, whatever namespace they are in."""
+    blocks = resources.get((24, 1))
+    if not blocks:
+        return ["no application manifest (resource 24:1)"]
+    try:
+        root = ElementTree.fromstring(blocks[0])
+    except ElementTree.ParseError as e:
+        return ["the application manifest is not well-formed XML: %s" % e]
+
+    def named(local):
+        return [e for e in root.iter() if e.tag.rsplit("}", 1)[-1] == local]
+
+    failures = []
+    if level is not None:
+        levels = [(e.get("level"), e.get("uiAccess")) for e in named("requestedExecutionLevel")]
+        if levels != [(level, "false")]:
+            failures.append("manifest execution levels (level, uiAccess) %s, expected [(%r, 'false')]" % (levels, level))
+    supported = {(e.get("Id") or "").lower() for e in named("supportedOS")}
+    for os_id in os_ids:
+        if os_id.lower() not in supported:
+            failures.append("manifest lacks supportedOS %s" % os_id)
+    return failures
+
+
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("file")
@@ -167,6 +196,8 @@ def main():
     p.add_argument("--version")
     p.add_argument("--string", action="append", default=[])
     p.add_argument("--resource", action="append", default=[])
+    p.add_argument("--manifest-level")
+    p.add_argument("--manifest-os", action="append", default=[])
     a = p.parse_args()
 
     failures = []
@@ -221,6 +252,9 @@ def main():
         rid = int(rid) if rid.isdigit() else rid
         if (rtype, rid) not in resources:
             failures.append("no resource %s:%s" % (rtype, rid))
+
+    if a.manifest_level is not None or a.manifest_os:
+        failures += manifest_failures(resources, a.manifest_level, a.manifest_os)
 
     name = a.file.rsplit("/", 1)[-1]
     for f in failures:
