@@ -3,11 +3,13 @@
 // follow-up command, the log and the close.
 //
 // The copy writes only below the program folder: every name of the downloaded tree is joined as
-// one plain part, and a path that would not fit the ANSI calls is refused rather than cut. A file
-// that cannot be replaced now (it is in use) is first copied beside it (its name plus ".new"), and
-// that copy is scheduled to replace it at the next restart: a rename at the restart cannot cross
-// volumes, and the downloaded tree may be emptied by the plug-in's next run before the restart.
-// A copy that cannot be made, or a schedule that is refused, counts as a failed file.
+// one plain part, and a path that would not fit the ANSI calls is refused rather than cut. Each
+// file is first copied beside the program's file (its name plus ".new") and then renamed over it:
+// a copy that fails half way (a full disk) leaves the old file whole, and the rename on one volume
+// is all or nothing. A file that cannot be replaced now (it is in use) is replaced by that copy at
+// the next restart: a rename at the restart cannot cross volumes, and the downloaded tree may be
+// emptied by the plug-in's next run before the restart. A copy that cannot be made, or a schedule
+// that is refused, counts as a failed file.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -183,24 +185,34 @@ void CUpdaterDlg::CopyTree(const std::string& sourceFolder, const std::string& d
             CopyTree(from, to);
             continue;
         }
-        const BOOL copied = ::CopyFileA(from.c_str(), to.c_str(), FALSE);
+        const bool installed = InstallFile(from, to);
         const LRESULT position = ::SendMessageA(m_progress, PBM_GETPOS, 0, 0);
         SetProgressPos(static_cast<int>(position) + 1);
-        if (copied) continue;
-        if (!ScheduleReplacement(from, to)) Fail(Format("ошибка при копировании %s в %s", from, to));
+        if (!installed) Fail(Format("ошибка при копировании %s в %s", from, to));
     } while (::FindNextFileA(find.get(), &entry));
     if (::GetLastError() != ERROR_NO_MORE_FILES) Fail(Format("ошибка при копировании %s в %s", sourceFolder, destinationFolder));
 }
 
-bool CUpdaterDlg::ScheduleReplacement(const std::string& from, const std::string& to) {
+bool CUpdaterDlg::InstallFile(const std::string& from, const std::string& to) {
     const std::string staged = to + kStagedSuffix;
     if (staged.size() >= MAX_PATH) return false;
-    // An earlier update's copy that still waits for its restart is replaced by the newer one.
-    if (!::CopyFileA(from.c_str(), staged.c_str(), FALSE)) return false;
+    // An earlier update's copy that still waits for its restart is overwritten by the newer one.
+    if (!m_calls.copyFile(from.c_str(), staged.c_str(), FALSE)) {
+        // What a failed copy left there may be cut short; a scheduled move would install it.
+        ::DeleteFileA(staged.c_str());
+        return false;
+    }
+    // The copy's name goes with the rename: a move that an earlier update scheduled finds nothing.
+    if (::MoveFileExA(staged.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    // A file in use (a running program, a loaded library) refuses the rename with one of these.
+    const DWORD error = ::GetLastError();
     // Replacing an existing file at the restart needs MOVEFILE_REPLACE_EXISTING, or the scheduled
     // move would fail on the old file that is still there.
-    if (m_calls.moveFileEx(staged.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING))
+    if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) &&
+        m_calls.moveFileEx(staged.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
+        WriteLog(Format("файл %s будет заменен при следующей перезагрузке", to));
         return true;
+    }
     ::DeleteFileA(staged.c_str());  // nothing will ever take it
     return false;
 }

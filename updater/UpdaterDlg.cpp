@@ -12,7 +12,7 @@
 namespace updater {
 
 const SystemCalls& RealSystemCalls() {
-    static const SystemCalls calls{&::MoveFileExA};
+    static const SystemCalls calls;
     return calls;
 }
 

@@ -23,10 +23,11 @@ constexpr UINT kTimerMs = 3000;
 // Appended to a program file's name for the copy that replaces it at the next restart.
 constexpr char kStagedSuffix[] = ".new";
 
-// The calls of the copy that a test must be able to see refused: scheduling a replacement for the
-// next restart needs rights that a user may not have.
+// The calls of the copy that a test must be able to see fail: scheduling a replacement for the
+// next restart needs rights that a user may not have, and a copy can stop half way (a full disk).
 struct SystemCalls {
-    BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR replacement, DWORD flags);
+    BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR replacement, DWORD flags) = ::MoveFileExA;  // the schedule
+    BOOL(WINAPI* copyFile)(LPCSTR existing, LPCSTR copy, BOOL failIfExists) = ::CopyFileA;
 };
 const SystemCalls& RealSystemCalls();
 
@@ -68,10 +69,10 @@ private:
     void SetProgressRange(int high);
     void SetProgressPos(int position);
     void Fail(const std::string& logLine);  // success := 0, and the line goes to the log
-    // For a program file `to` that cannot be replaced now: copies `from` beside it and schedules
-    // that copy to replace it at the next restart; false when either step fails, and a copy that
-    // was made is removed again.
-    bool ScheduleReplacement(const std::string& from, const std::string& to);
+    // Replaces the program file `to` by `from`: a copy beside it renamed over it at once, or, while
+    // `to` is in use, at the next restart (with a log line that names it). False when the file is
+    // replaced neither way; no copy is then left beside it, and `to` keeps its old bytes.
+    bool InstallFile(const std::string& from, const std::string& to);
 
     const SystemCalls& m_calls;
     kit::UniqueIcon m_icon;

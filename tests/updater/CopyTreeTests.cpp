@@ -1,7 +1,8 @@
 // The updater's dialog in this process: the tree copy with a replacement that must wait for the
 // next restart (a copy beside the program's file, scheduled to replace it), accepted or refused
 // (the refusal needs rights no test machine lacks, so the call is replaced), or without a place for
-// that copy; and the log's line format and its missing folder.
+// that copy; two updates in a row through the system's own schedule; a copy that stops half way;
+// and the log's line format and its missing folder.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -52,7 +53,7 @@ private:
 // The dialog without its timers: the test calls the steps itself.
 class Dialog {
 public:
-    Dialog() {
+    explicit Dialog(const updater::SystemCalls& calls = kRecordingCalls) : dlg(calls) {
         ::InitCommonControls();
         REQUIRE(dlg.CreateModeless());
         ::KillTimer(dlg.handle(), updater::kStartTimer);
@@ -61,7 +62,7 @@ public:
     int Position() const {
         return static_cast<int>(::SendDlgItemMessageA(dlg.handle(), updater::kProgressId, PBM_GETPOS, 0, 0));
     }
-    updater::CUpdaterDlg dlg{kRecordingCalls};
+    updater::CUpdaterDlg dlg;
 };
 
 // Copies the downloaded tree while the program's file `name` is open without sharing.
@@ -100,7 +101,7 @@ TEST_CASE("a file in use is scheduled to replace the old one at the restart; a r
         CHECK(dialog.Position() == 3);  // one step per file, copied or not
         CHECK(dialog.dlg.succeeded() == static_cast<bool>(accepted));
         const std::vector<std::string> expectedLog =
-            accepted ? std::vector<std::string>{}
+            accepted ? std::vector<std::string>{ReplacedAtRestart(box.program + "\\inuse.dll")}
                      : std::vector<std::string>{std::string(kCopyError) + box.files + "\\inuse.dll" + kInto +
                                                 box.program + "\\inuse.dll"};
         CHECK(LogTexts(box.LogFile()) == expectedLog);
@@ -167,10 +168,84 @@ TEST_CASE("the copy beside a file in use replaces an earlier one; where it canno
         if (c.copies) expected["inuse.dll.new"] = "new library";
         CHECK(Differences(expected, Snapshot(box.program)) == "");
         const std::vector<std::string> expectedLog =
-            c.copies ? std::vector<std::string>{}
+            c.copies ? std::vector<std::string>{ReplacedAtRestart(box.program + "\\inuse.dll")}
                      : std::vector<std::string>{std::string(kCopyError) + box.files + "\\inuse.dll" + kInto +
                                                 box.program + "\\inuse.dll"};
         CHECK(LogTexts(box.LogFile()) == expectedLog);
+    }
+}
+
+TEST_CASE("two updates in a row, the first with the file in use and the second with it free: the second one stays") {
+    Sandbox box("twice");
+    box.MakeLogFolder();
+    const PendingRenamesGuard pending(box.root);
+    WriteBytes(box.program + "\\inuse.dll", "old library");
+    CurrentDirectory inCwd(box.cwd);
+    {
+        // The system's own schedule, which keeps the move for the restart.
+        Dialog first(updater::RealSystemCalls());
+        WriteBytes(box.files + "\\inuse.dll", "first update");
+        CopyWithFileInUse(first, box, "inuse.dll");
+        CHECK(first.dlg.succeeded());
+    }
+    REQUIRE(pending.Mine() == std::vector<std::string>{"\\??\\" + box.program + "\\inuse.dll.new",
+                                                        "!\\??\\" + box.program + "\\inuse.dll"});
+    CHECK(testsupport::ReadFile(box.program + "\\inuse.dll.new") == "first update");
+
+    Dialog second(updater::RealSystemCalls());
+    WriteBytes(box.files + "\\inuse.dll", "second update");
+    second.dlg.CopyTree(box.files, box.program);
+    CHECK(second.dlg.succeeded());
+    CHECK(Differences({{"inuse.dll", "second update"}}, Snapshot(box.program)) == "");
+    // The first update's move is still listed, but it finds nothing to move: the restart leaves
+    // the second update in place.
+    const std::vector<std::string> scheduled = pending.Mine();
+    for (std::size_t i = 0; i < scheduled.size(); i += 2) {
+        CAPTURE(scheduled[i]);
+        CHECK(::GetFileAttributesA(scheduled[i].substr(4).c_str()) == INVALID_FILE_ATTRIBUTES);
+    }
+    CHECK(LogTexts(box.LogFile()) == std::vector<std::string>{ReplacedAtRestart(box.program + "\\inuse.dll")});
+}
+
+namespace {
+
+// A copy that stops half way with a full disk: it has written the first half of the source.
+BOOL WINAPI HalfCopy(LPCSTR existing, LPCSTR copy, BOOL) {
+    const std::string bytes = testsupport::ReadFile(existing);
+    WriteBytes(copy, bytes.substr(0, bytes.size() / 2));
+    ::SetLastError(ERROR_DISK_FULL);
+    return FALSE;
+}
+
+}  // namespace
+
+TEST_CASE("a copy that fails half way leaves the program's file whole and no copy beside it") {
+    const updater::SystemCalls halfCopy{&RecordingMoveFileEx, &HalfCopy};
+    // Free or in use; with or without an earlier update's copy that waits for the restart.
+    for (const bool inUse : {false, true}) {
+        for (const bool olderCopy : {false, true}) {
+            CAPTURE(inUse);
+            CAPTURE(olderCopy);
+            Sandbox box(std::string("halfway-") + (inUse ? "inuse" : "free") + (olderCopy ? "-older" : ""));
+            box.MakeLogFolder();
+            WriteBytes(box.files + "\\app.exe", std::string(5000, 'n'));
+            WriteBytes(box.program + "\\app.exe", "old program");
+            if (olderCopy) WriteBytes(box.program + "\\app.exe.new", "an earlier update");
+            g_moves.clear();
+            CurrentDirectory inCwd(box.cwd);
+            Dialog dialog(halfCopy);
+            if (inUse)
+                CopyWithFileInUse(dialog, box, "app.exe");
+            else
+                dialog.dlg.CopyTree(box.files, box.program);
+
+            CHECK_FALSE(dialog.dlg.succeeded());
+            CHECK(g_moves.empty());
+            // A cut copy left beside it would be installed by the earlier update's scheduled move.
+            CHECK(Differences({{"app.exe", "old program"}}, Snapshot(box.program)) == "");
+            CHECK(LogTexts(box.LogFile()) == std::vector<std::string>{std::string(kCopyError) + box.files +
+                                                                       "\\app.exe" + kInto + box.program + "\\app.exe"});
+        }
     }
 }
 

@@ -235,7 +235,8 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     REQUIRE(after.count(logPath));
     expected[logPath] = after.at(logPath);
     CHECK(Differences(expected, after) == "");
-    CHECK(LogTexts(box.LogFile()) == std::vector<std::string>{kCopyDone, kDone});
+    CHECK(LogTexts(box.LogFile()) ==
+          std::vector<std::string>{ReplacedAtRestart(box.program + "\\locked.dll"), kCopyDone, kDone});
 
     // Source, then the destination marked "!" for a replacement of the existing file.
     CHECK(pending.Mine() == std::vector<std::string>{"\\??\\" + box.program + "\\locked.dll.new",
