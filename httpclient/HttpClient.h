@@ -1,8 +1,8 @@
-// The HTTP client object: internet settings, an optional proxy account, request headers and
-// parameters, the multipart boundary it prepares at construction, and the GET road (internet
-// session, connection, request, headers, sending) that hands every handle it opened over to the
-// response. Each GET opens its own session and connection; after a failure every handle opened
-// for the request is closed again and the client is ready for the next request.
+// The HTTP client object: internet settings and time-outs, an optional proxy account, request
+// headers and parameters, the multipart boundary it prepares at construction, and the GET road
+// (internet session, connection, request, headers, sending) that hands every handle it opened over
+// to the response. Each GET opens its own session and connection; after a failure every handle
+// opened for the request is closed again and the client is ready for the next request.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
@@ -86,6 +86,12 @@ public:
         user.Commit();
         password.Commit();
     }
+
+    // Connect, send and receive time-outs, in milliseconds, of every connection and request the
+    // client opens from now on; 0 (the default) leaves WinInet's own. They go on those handles and
+    // not on the internet session, which Wine's WinInet does not take them from.
+    void SetTimeout(DWORD dwMilliseconds) { m_dwTimeout = dwMilliseconds; }
+    DWORD GetTimeout() const { return m_dwTimeout; }
 
     // Sent with every later request; a name added twice is sent twice.
     void AddHeader(const char* szName, const char* szValue) {
@@ -196,6 +202,7 @@ protected:
         HeapText host(DuplicateText<TTool>(szUrl + parts.GetHostStart(), parts.GetHostLength()));
         UniqueInternetHandle connection(TTool::OpenConnection(hInternet, host.get(), port, szUsrName, szUsrPwd));
         ApplyProxyAccount(connection.get());
+        ApplyTimeout(connection.get());
         return connection.release();
     }
 
@@ -206,6 +213,14 @@ protected:
                          static_cast<DWORD>(std::strlen(m_szProxyUserName.get())));
         TTool::SetOption(hConnection, INTERNET_OPTION_PROXY_PASSWORD, m_szProxyPassword.get(),
                          static_cast<DWORD>(std::strlen(m_szProxyPassword.get())));
+    }
+
+    void ApplyTimeout(HINTERNET handle) {
+        if (m_dwTimeout == 0) return;
+        for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+            DWORD value = m_dwTimeout;
+            TTool::SetOption(handle, option, &value, sizeof value);
+        }
     }
 
     // The object name is the URL from its path on, or "/" followed by what comes after host and
@@ -228,6 +243,7 @@ protected:
             object = rooted.get();
         }
         UniqueInternetHandle request(TTool::OpenRequest(hConnection, szVerb, object, dwFlags, szReferer));
+        ApplyTimeout(request.get());
         if (dwFlags & INTERNET_FLAG_PRAGMA_NOCACHE) TTool::AddHeader(request.get(), "Cache-Control", "no-cache");
         return request.release();
     }
@@ -365,6 +381,7 @@ protected:
     DWORD m_dwFlags = 0;
     HeapText m_szProxyUserName;
     HeapText m_szProxyPassword;
+    DWORD m_dwTimeout = 0;
 
     // The POST/upload context. A borrowed handle was given by the caller: never closed here, never
     // handed to the response.

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <memory>
 
+#include "base/ServerSilence.h"
 #include "httpclient/HttpClient.h"
 #include "hostapi/HostProtocol.h"
 #include "provider/OutputKeys.h"
@@ -35,7 +36,8 @@ bool HoldsAny(const kit::String& body, std::initializer_list<const char*> texts)
 
 void CStatsSession::Setup(const kit::String& contractCode, const kit::String& password,
                           const kit::String& serverBaseUrl, bool useProxy, const kit::String& spareText,
-                          const kit::String& proxyName, const kit::String& proxyPassword, bool directConnection) {
+                          const kit::String& proxyName, const kit::String& proxyPassword, bool directConnection,
+                          unsigned timeoutMilliseconds) {
     client.reset();  // the old one goes before the new one is made
     client = std::make_unique<HttpClient>();
     settings.reset();
@@ -60,12 +62,14 @@ void CStatsSession::Setup(const kit::String& contractCode, const kit::String& pa
     } else {
         client->SetInternetOptions(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     }
+    client->SetTimeout(timeoutMilliseconds);
     client->AddHeader("KTQ-Magic", "KTQ group");
     client->AddHeader("User-Magic", provider::config::kUserMagic);
 }
 
 int CStatsSession::FetchStats(const kit::String& url) {
     int state = provider::StateNotRecognised;
+    ULONGLONG waitingSince = ::GetTickCount64();  // the start of the call that may wait for the service
     try {
         // A new response owned here; never null: every failure of the GET throws, and a GET
         // leaves no upload context whose ProceedRequest would have to be driven to its end.
@@ -77,6 +81,7 @@ int CStatsSession::FetchStats(const kit::String& url) {
         kit::String body;
         char buffer[kChunk + 1];
         for (;;) {
+            waitingSince = ::GetTickCount64();
             const DWORD got = response->ReadContent(reinterpret_cast<BYTE*>(buffer), kChunk);
             if (got == 0) break;
             buffer[got] = 0;
@@ -92,7 +97,11 @@ int CStatsSession::FetchStats(const kit::String& url) {
         }
         state = CheckErrorPage(state, body);
     } catch (const Tarvo::httpclientexceptionA& failure) {
-        state = provider::StateForClientError(failure.GetLastWin32Error());
+        // A service that stayed silent past the time-out has timed out, whatever Wine calls it.
+        DWORD error = failure.GetLastWin32Error();
+        if (kit::EndedBySilence(error, ::GetTickCount64() - waitingSince, client->GetTimeout()))
+            error = ERROR_INTERNET_TIMEOUT;
+        state = provider::StateForClientError(error);
     }
     return state;
 }

@@ -11,6 +11,7 @@
 #include "base/String.h"
 #include "hostapi/HostProtocol.h"
 #include "provider/StatsJson.h"
+#include "provider/StatsStates.h"
 
 #ifdef _WIN32
 namespace Tarvo {
@@ -54,7 +55,8 @@ public:
 #ifdef _WIN32
     void Setup(const kit::String& contractCode, const kit::String& password, const kit::String& serverBaseUrl,
                bool useProxy, const kit::String& spareText, const kit::String& proxyName,
-               const kit::String& proxyPassword, bool directConnection);
+               const kit::String& proxyPassword, bool directConnection,
+               unsigned timeoutMilliseconds = provider::kFetchTimeoutMilliseconds);
     int FetchStats(const kit::String& url);
     int CheckErrorPage(int state, const kit::String& body);
     void PostLogLine(kit::String line);

@@ -16,6 +16,10 @@ enum StatsState : int {
     StateStatsGathered = 14,
 };
 
+// How long the fetch waits for a service that stays silent: the connect, send and receive
+// time-outs of its connection and request, each (WinInet's usual default, now the same everywhere).
+inline constexpr unsigned kFetchTimeoutMilliseconds = 30000;
+
 // The body is gathered in memory; a service that sends more than this is cut off as a failure.
 inline constexpr std::size_t kMaxBodyBytes = 16u * 1024u * 1024u;
 

@@ -49,7 +49,7 @@ int CvorndalApp::RunStatsRequest(const host::StatsRequest& request) {
     try {
         currentSession->Setup(Text(request.contractCode), Text(request.password), Text(request.serverBaseUrl),
                               request.useProxy != 0, Text(request.spareText), Text(request.proxyName),
-                              Text(request.proxyPassword), request.directConnection != 0);
+                              Text(request.proxyPassword), request.directConnection != 0, fetchTimeout);
         currentSession->SetHostWindow(request.hostWindow);
 
         int state;

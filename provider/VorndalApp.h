@@ -6,6 +6,7 @@
 
 #include "base/PluginApp.h"
 #include "hostapi/HostProtocol.h"
+#include "provider/StatsStates.h"
 
 class CStatsSession;
 
@@ -22,11 +23,14 @@ public:
 
     // One complete statistics request; returns the result the host receives.
     int RunStatsRequest(const host::StatsRequest& request);
+    // How long a request waits for a silent service; tests shorten it.
+    void SetFetchTimeout(unsigned milliseconds) { fetchTimeout = milliseconds; }
 
 private:
     void DropSession();
 
     std::unique_ptr<CStatsSession> currentSession;  // null between calls
+    unsigned fetchTimeout = provider::kFetchTimeoutMilliseconds;
 };
 
 extern CvorndalApp theApp;

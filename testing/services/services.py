@@ -247,6 +247,14 @@ class Services:
 
     def route(self, request):
         path, method = request.path, request.method
+        if path.startswith("/delay/"):
+            # /delay/<ms>/<rest>: the answer of /<rest>, after that many milliseconds (at most 60 s)
+            wait, _, rest = path[len("/delay/"):].partition("/")
+            try:
+                time.sleep(min(max(int(wait), 0), 60000) / 1000.0)
+            except ValueError:
+                return text_reply(400, "delay must be milliseconds\n")
+            request.path = path = "/" + rest
         if path == "/_requests":
             server = request.query.get("server", [None])[0]
             contains = request.query.get("contains", [None])[0]
@@ -280,7 +288,7 @@ class Services:
         if path == "/headers":
             pairs = urllib.parse.parse_qsl(urllib.parse.urlsplit(request.target).query, keep_blank_values=True)
             return Reply(200, b"headers\n", headers=pairs)
-        if path == "/silent":
+        if path == "/silent" or path.startswith("/silent/"):
             return Reply(silent=True)
         if path.endswith("/vapi/jstat.jsp"):
             return self.stats.answer(request)

@@ -346,12 +346,15 @@ TEST_CASE("a failure at each WinInet step gives its code and closes what the req
         int skip;
         int code;
         bool account;
+        bool timeout = false;
     };
     const Case cases[] = {
         {WinInetCall::InternetOpen, 0, 402, false},
         {WinInetCall::InternetConnect, 0, 403, false},
         {WinInetCall::InternetSetOption, 0, 410, true},
         {WinInetCall::InternetSetOption, 1, 410, true},
+        {WinInetCall::InternetSetOption, 0, 410, false, true},  // the connection's first time-out
+        {WinInetCall::InternetSetOption, 5, 410, false, true},  // the request's last
         {WinInetCall::HttpOpenRequest, 0, 404, false},
         {WinInetCall::HttpAddRequestHeaders, 0, 405, false},
         {WinInetCall::HttpAddRequestHeaders, 1, 405, false},
@@ -360,10 +363,12 @@ TEST_CASE("a failure at each WinInet step gives its code and closes what the req
     for (const Case& c : cases) {
         CAPTURE(testsupport::WinInetCallName(c.call));
         CAPTURE(c.skip);
+        CAPTURE(c.timeout);
         WinInetSpy spy;
         Client client;
         client.AddHeader("X-One", "1");
         if (c.account) client.SetProxyAccount("user", "secret");
+        if (c.timeout) client.SetTimeout(5000);
         spy.FailNext(c.call, ERROR_INTERNET_TIMEOUT, c.skip);
         Raised r = Catch([&] { delete client.SendGetRequest(Svc().HttpUrl("/status/200").c_str(), false); });
         CHECK(r.thrown);
@@ -376,6 +381,65 @@ TEST_CASE("a failure at each WinInet step gives its code and closes what the req
         // The same client sends the next request.
         ResponsePtr next(client.SendGetRequest(Svc().HttpUrl("/status/200").c_str(), false));
         CHECK(next != nullptr);
+    }
+}
+
+TEST_CASE("time-outs go on every connection and request the client opens, not on its session; none by default") {
+    // The time-out options each handle received, as (handle, option, value) in call order.
+    struct Set {
+        HINTERNET handle;
+        DWORD option;
+        DWORD value;
+        bool operator==(const Set& o) const { return handle == o.handle && option == o.option && value == o.value; }
+    };
+    const auto timeoutsSet = [](const WinInetSpy& spy) {
+        std::vector<Set> set;
+        for (const auto& r : spy.CallsOf(WinInetCall::InternetSetOption)) {
+            DWORD value = 0xdeadbeef;
+            if (r.text.size() == sizeof value) std::memcpy(&value, r.text.data(), sizeof value);
+            set.push_back({r.handle, r.number, value});
+        }
+        return set;
+    };
+    const auto expected = [](HINTERNET connection, HINTERNET request, DWORD ms) {
+        std::vector<Set> set;
+        for (HINTERNET handle : {connection, request})
+            for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})
+                set.push_back({handle, option, ms});
+        return set;
+    };
+    Client client;
+    client.AddParam("a", "b");  // a body for the POST
+    CHECK(client.GetTimeout() == 0);
+    struct Row {
+        DWORD timeout;
+        bool post;
+    };
+    for (const Row& row : {Row{0, false}, Row{4000, false}, Row{4000, true}, Row{0, true}}) {
+        CAPTURE(row.timeout);
+        CAPTURE(row.post);
+        WinInetSpy spy;
+        client.SetTimeout(row.timeout);
+        CHECK(client.GetTimeout() == row.timeout);
+        const std::string url = Svc().HttpUrl("/echo");
+        ResponsePtr response;
+        if (row.post) {
+            client.BeginPostRequest(url.c_str(), false);
+            while (!response) response.reset(client.ProceedRequest(1024));
+        } else {
+            response.reset(client.SendGetRequest(url.c_str(), false));
+        }
+        CHECK(!ReadAll(*response).empty());
+        const auto connections = spy.CallsOf(WinInetCall::InternetConnect);
+        const auto requests = spy.CallsOf(WinInetCall::HttpOpenRequest);
+        REQUIRE(connections.size() == 1);
+        REQUIRE(requests.size() == 1);
+        if (row.timeout)
+            CHECK(timeoutsSet(spy) == expected(connections[0].result, requests[0].result, row.timeout));
+        else
+            CHECK(timeoutsSet(spy).empty());
+        response.reset();
+        CheckAllClosed(spy);
     }
 }
 

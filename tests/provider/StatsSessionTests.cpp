@@ -115,6 +115,8 @@ TEST_CASE("the client's failures become request states by their Windows error") 
         {WinInetCall::HttpSendRequest, ERROR_INTERNET_CONNECTION_ABORTED, provider::StateHttpFailure},
         {WinInetCall::InternetConnect, ERROR_INTERNET_TIMEOUT, provider::StateNoConnection},
         {WinInetCall::InternetReadFile, ERROR_INTERNET_TIMEOUT, provider::StateNoConnection},
+        {WinInetCall::InternetReadFile, WSAETIMEDOUT, provider::StateNoConnection},  // Wine's stalled body
+        {WinInetCall::InternetReadFile, ERROR_INTERNET_CONNECTION_ABORTED, provider::StateHttpFailure},
         {WinInetCall::InternetReadFile, ERROR_INTERNET_CONNECTION_RESET, provider::StateHttpFailure},
     };
     const Services& services = Services::Get();
