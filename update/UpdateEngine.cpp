@@ -247,7 +247,23 @@ UpdateResult CUpdateEngine::StartUpdater() {
     // The updater takes "path" and "exec" from the list: without them it must not start.
     if (!::WritePrivateProfileStringA(kGeneral, kPath, PATH, list)) return UpdaterNotStarted;
     if (!::WritePrivateProfileStringA(kGeneral, kExec, GetExecPath(TEMPPATH), list)) return UpdaterNotStarted;
-    kit::String commandLine = UpdaterCommandLine(TEMPPATH);
-    UINT started = m_calls.winExec(commandLine, SW_SHOWNORMAL);
-    return started < 31 ? UpdaterNotStarted : UpdateDone;  // 31 and more: started
+    // The updater declares an execution level, and such a program starts only through the shell
+    // (CreateProcess refuses one that needs elevation); a declined consent prompt fails the call.
+    // The program path goes apart from its argument, so a blank in the temporary folder cannot
+    // make another program of its first part. An elevated program starts in the system folder
+    // unless it is given one: it gets ours, where its log belongs.
+    kit::String program = TEMPPATH + kUpdateFolder + kUpdaterFile;
+    kit::String argument = UpdaterArgument(TEMPPATH);
+    char directory[MAX_PATH + 1] = "";
+    const DWORD length = ::GetCurrentDirectoryA(sizeof directory, directory);
+    SHELLEXECUTEINFOA start{};
+    start.cbSize = sizeof start;
+    // No box of the shell's own: the window reports the failure. The start is complete on return.
+    start.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    start.hwnd = m_target;
+    start.lpFile = program;
+    start.lpParameters = argument;
+    start.lpDirectory = length > 0 && length < sizeof directory ? directory : nullptr;
+    start.nShow = SW_SHOWNORMAL;
+    return m_calls.shellExecuteEx(&start) ? UpdateDone : UpdaterNotStarted;
 }

@@ -8,6 +8,7 @@
 // that carries the embedded files go through UpdateSystemCalls; everything else is real.
 #pragma once
 #include <windows.h>
+#include <shellapi.h>
 #include <wininet.h>
 
 #include <memory>
@@ -46,7 +47,7 @@ public:
 
 // Seams for tests; the defaults are the system's calls and the module that holds this code.
 struct UpdateSystemCalls {
-    UINT(WINAPI* winExec)(LPCSTR commandLine, UINT show) = ::WinExec;
+    BOOL(WINAPI* shellExecuteEx)(SHELLEXECUTEINFOA* info) = ::ShellExecuteExA;  // the updater's start
     BOOL(WINAPI* internetGetConnectedState)(LPDWORD flags, DWORD reserved) = ::InternetGetConnectedState;
     // The status query of the downloads; an answer without an HTTP status makes it fail.
     BOOL(WINAPI* httpQueryInfo)(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length,

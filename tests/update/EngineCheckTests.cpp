@@ -24,12 +24,12 @@ BOOL WINAPI ConnectedState(LPDWORD flags, DWORD) {
     return g_connected ? TRUE : FALSE;
 }
 
-UINT WINAPI NoStart(LPCSTR, UINT) { return 0; }
+BOOL WINAPI NoStart(SHELLEXECUTEINFOA*) { return FALSE; }
 
 UpdateSystemCalls TestCalls() {
     UpdateSystemCalls calls;
     calls.internetGetConnectedState = ConnectedState;
-    calls.winExec = NoStart;
+    calls.shellExecuteEx = NoStart;
     return calls;
 }
 
@@ -112,7 +112,7 @@ TEST_CASE("RunUpdateCheck on a newer list: every message in order, the list save
 
     // The hand-over names the first action-0 entry with runexe as the program to run.
     CHECK(rig.engine.GetExecPath(rig.tree.temp.c_str()) == (rig.tree.temp + "_update/_files/app.exe").c_str());
-    CHECK(rig.engine.StartUpdater() == UpdaterNotStarted);  // the seam's WinExec answers 0
+    CHECK(rig.engine.StartUpdater() == UpdaterNotStarted);  // the seam refuses the start
     const std::string list = rig.tree.temp + "/_update/_updlist.ini";
     CHECK(ReadIniString(list.c_str(), "general", "exec", "").str() == rig.tree.temp + "_update/_files/app.exe");
     CHECK(ReadIniString(list.c_str(), "general", "path", "").str() == rig.tree.program);

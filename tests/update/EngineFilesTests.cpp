@@ -1,6 +1,6 @@
 // The engine's file side on real files: version resources of the fixture DLLs, the removal of a
 // folder tree, the carried FILES resource, the profile reads, and the hand-over to the updater
-// with the program start in a seam.
+// with the program start in a seam, and once through the real shell.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -95,12 +95,32 @@ TEST_CASE("ReadIniString keeps at most 254 characters; missing keys give the def
 
 namespace {
 
-std::vector<std::string> g_commandLines;
-UINT g_winExecResult = 0;
+// What the engine handed to the shell for one start.
+struct ShellStart {
+    std::string file, parameters, directory;
+    bool verb;  // one was named: the program would not start as its manifest asks
+    int show;
+    ULONG mask;
+    HWND owner;
+};
+std::vector<ShellStart> g_starts;
+BOOL g_startResult = FALSE;
+DWORD g_startError = 0;
 
-UINT WINAPI RecordingWinExec(LPCSTR commandLine, UINT show) {
-    g_commandLines.push_back(std::string(commandLine) + " [show " + std::to_string(show) + "]");
-    return g_winExecResult;
+std::string Text(const char* text) { return text ? text : "(null)"; }
+
+BOOL WINAPI RecordingShellExecuteEx(SHELLEXECUTEINFOA* start) {
+    REQUIRE(start->cbSize == sizeof(SHELLEXECUTEINFOA));
+    g_starts.push_back({Text(start->lpFile), Text(start->lpParameters), Text(start->lpDirectory),
+                        start->lpVerb != nullptr, start->nShow, start->fMask, start->hwnd});
+    if (!g_startResult) ::SetLastError(g_startError);
+    return g_startResult;
+}
+
+std::string CurrentDirectory() {
+    char folder[MAX_PATH + 1] = "";
+    ::GetCurrentDirectoryA(sizeof folder, folder);
+    return folder;
 }
 
 BOOL WINAPI Connected(LPDWORD flags, DWORD) {
@@ -115,11 +135,11 @@ struct HandOver {
         window.params = {{"URL", "http://127.0.0.1:1/none/"}, {"PATH", tree.program}, {"TEMPPATH", tree.temp}};
         engine.SetTargetWindow(window.handle());
         engine.RunUpdateCheck();
-        g_commandLines.clear();
+        g_starts.clear();
     }
     static UpdateSystemCalls Calls() {
         UpdateSystemCalls calls;
-        calls.winExec = RecordingWinExec;
+        calls.shellExecuteEx = RecordingShellExecuteEx;
         calls.internetGetConnectedState = Connected;
         return calls;
     }
@@ -129,7 +149,7 @@ struct HandOver {
 
 }  // namespace
 
-TEST_CASE("StartUpdater: path and exec in the list, the command line, and WinExec's result") {
+TEST_CASE("StartUpdater: path and exec in the list, the shell's start of the updater, and its outcome") {
     for (const char* name : {"start-updater", "start updater with blanks"}) {
         CAPTURE(name);
         TestTree tree(name);
@@ -137,35 +157,62 @@ TEST_CASE("StartUpdater: path and exec in the list, the command line, and WinExe
         const std::string list = tree.temp + "/_update/_updlist.ini";
         WriteBytes(tree.temp + "_update\\_updlist.ini", "1.0.0.3\r\n[general]\r\ncountfiles=0\r\n");
 
-        g_winExecResult = 33;
+        g_startResult = TRUE;
         CHECK(rig.engine.StartUpdater() == UpdateDone);
-        REQUIRE(g_commandLines.size() == 1);
-        CHECK(g_commandLines[0] == tree.temp + "_update/updater.exe \"<file>" + tree.temp +
-                                       "_update/_updlist.ini</file>\" [show 1]");
+        REQUIRE(g_starts.size() == 1);
+        const ShellStart& start = g_starts[0];
+        // The program on its own, whole with its blanks; the list between the markers in the one
+        // quoted argument; the log's folder as the current one; the prompt owned by the window.
+        CHECK(start.file == tree.temp + "_update/updater.exe");
+        CHECK(start.parameters == "\"<file>" + tree.temp + "_update/_updlist.ini</file>\"");
+        CHECK(start.directory == CurrentDirectory());
+        CHECK_FALSE(start.verb);
+        CHECK(start.show == SW_SHOWNORMAL);
+        CHECK(start.owner == rig.window.handle());
+        CHECK((start.mask & SEE_MASK_FLAG_NO_UI) != 0);  // the window reports a failure, the shell does not
         CHECK(ReadIniString(list.c_str(), "general", "path", "?").str() == tree.program);
         CHECK(ReadIniString(list.c_str(), "general", "exec", "?").str().empty());
         CHECK(testsupport::ReadFile(tree.temp + "_update\\_updlist.ini").rfind("1.0.0.3\r\n", 0) == 0);
-
-        struct Mapping {
-            UINT winExec;
-            UpdateResult result;
-        };
-        for (Mapping m : {Mapping{31, UpdateDone}, Mapping{30, UpdaterNotStarted}, Mapping{2, UpdaterNotStarted},
-                          Mapping{0, UpdaterNotStarted}, Mapping{0xFFFFFFFFu, UpdateDone}}) {
-            CAPTURE(m.winExec);
-            g_winExecResult = m.winExec;
-            CHECK(rig.engine.StartUpdater() == m.result);
-        }
     }
+}
+
+TEST_CASE("StartUpdater: every start the shell refuses is 12, a declined consent prompt among them") {
+    TestTree tree("start-updater-refused");
+    HandOver rig(tree);
+    WriteBytes(tree.temp + "_update\\_updlist.ini", "1.0.0.3\r\n[general]\r\ncountfiles=0\r\n");
+    constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED, which the headers lack
+    for (DWORD error : {DWORD{ERROR_CANCELLED}, kElevationRequired, DWORD{ERROR_FILE_NOT_FOUND},
+                        DWORD{ERROR_ACCESS_DENIED}, DWORD{0}}) {
+        CAPTURE(error);
+        g_starts.clear();
+        g_startResult = FALSE;
+        g_startError = error;
+        CHECK(rig.engine.StartUpdater() == UpdaterNotStarted);
+        CHECK(g_starts.size() == 1);
+    }
+}
+
+TEST_CASE("StartUpdater through the real shell: an updater that is not there is 12, without a box of the shell") {
+    TestTree tree("start-updater-missing");
+    RecordingWindow window;
+    window.params = {{"URL", "http://127.0.0.1:1/none/"}, {"PATH", tree.program}, {"TEMPPATH", tree.temp}};
+    UpdateSystemCalls calls = HandOver::Calls();
+    calls.shellExecuteEx = UpdateSystemCalls().shellExecuteEx;
+    CUpdateEngine engine(nullptr, calls);
+    engine.SetTargetWindow(window.handle());
+    engine.RunUpdateCheck();
+    WriteBytes(tree.temp + "_update\\_updlist.ini", "1.0.0.3\r\n[general]\r\ncountfiles=0\r\n");
+    // A box would wait here for an answer that never comes.
+    CHECK(engine.StartUpdater() == UpdaterNotStarted);
 }
 
 TEST_CASE("StartUpdater does not start the updater when the list cannot take the hand-over keys") {
     TestTree tree("start-updater-no-list");
     HandOver rig(tree);
     // No "_update" folder: the keys cannot be written, so the updater would find no program folder.
-    g_winExecResult = 33;
+    g_startResult = TRUE;
     CHECK(rig.engine.StartUpdater() == UpdaterNotStarted);
-    CHECK(g_commandLines.empty());
+    CHECK(g_starts.empty());
 }
 
 TEST_CASE("ExtractUpdater writes the carried updater into the update folder") {

@@ -394,19 +394,18 @@ TEST_CASE("counts, sizes and the program that the updater runs") {
     CHECK(GetExecPath({Entry("app.exe", "", 0, 1, false)}, temp) == "");
 }
 
-TEST_CASE("the updater's command line: the program path unquoted, the list path in the quoted argument") {
+TEST_CASE("the updater's argument: the list path between the markers, quoted whole") {
     struct Case {
         const char* temp;
         const char* expected;
     };
     const Case cases[] = {
-        {"C:\\Temp\\", "C:\\Temp\\_update/updater.exe \"<file>C:\\Temp\\_update/_updlist.ini</file>\""},
+        {"C:\\Temp\\", "\"<file>C:\\Temp\\_update/_updlist.ini</file>\""},
         {"C:\\Documents and Settings\\user\\Local Settings\\Temp\\",
-         "C:\\Documents and Settings\\user\\Local Settings\\Temp\\_update/updater.exe "
          "\"<file>C:\\Documents and Settings\\user\\Local Settings\\Temp\\_update/_updlist.ini</file>\""},
     };
     for (const Case& c : cases) {
-        CHECK(UpdaterCommandLine(c.temp) == c.expected);
+        CHECK(UpdaterArgument(c.temp) == c.expected);
     }
     CHECK(UpdateListFile("C:\\Temp\\") == "C:\\Temp\\/_update/_updlist.ini");
 }

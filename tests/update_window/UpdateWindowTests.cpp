@@ -32,10 +32,11 @@ BOOL WINAPI Connected(LPDWORD flags, DWORD) {
 }
 
 std::vector<std::string> g_commandLines;
-UINT g_winExecResult = 33;
-UINT WINAPI RecordWinExec(LPCSTR commandLine, UINT) {
-    g_commandLines.push_back(commandLine);
-    return g_winExecResult;
+BOOL g_started = TRUE;
+// The updater's start through the shell, recorded as program and argument.
+BOOL WINAPI RecordStart(SHELLEXECUTEINFOA* start) {
+    g_commandLines.push_back(std::string(start->lpFile) + " " + start->lpParameters);
+    return g_started;
 }
 
 SYSTEMTIME g_now{2024, 5, 5, 17, 9, 8, 7, 0};
@@ -80,13 +81,13 @@ struct WindowRig {
     std::unique_ptr<CUpdateDlg> dialog;
 
     explicit WindowRig(const std::string& general = "bgcolor=#FF8000\r\ntextcolor=#102030\r\ntitle=Тест\r\n") {
-        calls.engine.winExec = &RecordWinExec;
+        calls.engine.shellExecuteEx = &RecordStart;
         calls.engine.internetGetConnectedState = &Connected;
         calls.engine.resourceModule = plugin.get();
         calls.connectedState = &Connected;
         calls.now = &FakeNow;
         g_commandLines.clear();
-        g_winExecResult = 33;
+        g_started = TRUE;
         List("1.0.0.3\r\n[general]\r\ncountfiles=2\r\n" + general +
              "[file1]\r\nname=one.bin\r\nversion=1.0.0.3\r\nlink=files/\r\nfilesize=9000\r\n"
              "[file2]\r\nname=two.txt\r\nlocalpath=sub/\r\nversion=1.0.0.3\r\nlink=files/sub/\r\nfilesize=100\r\n");
@@ -212,7 +213,7 @@ TEST_CASE("a failed hand-over: Exit enabled, and the window is no longer busy") 
     WindowRig rig;
     rig.Serve("one.bin", Route{200, "1"});
     rig.Serve("sub/two.txt", Route{200, "2"});
-    g_winExecResult = 2;  // the updater cannot be started
+    g_started = FALSE;  // the updater cannot be started
     CUpdateDlg& dialog = rig.Open();
     DialogDriver handOver(::GetCurrentThreadId(), "pendrake", IDOK, 20000);
     rig.Press(IDC_UPDATE_BUTTON);

@@ -143,10 +143,9 @@ kit::String UpdateListFile(const kit::String& tempFolder) {
     return tempFolder + "/" + UpdateList::kUpdateFolder + UpdateList::kLocalFile;
 }
 
-kit::String UpdaterCommandLine(const kit::String& tempFolder) {
-    kit::String updater = tempFolder + UpdateList::kUpdateFolder + UpdateList::kUpdaterFile;
+kit::String UpdaterArgument(const kit::String& tempFolder) {
     kit::String list = tempFolder + UpdateList::kUpdateFolder + UpdateList::kLocalFile;
-    return updater + " \"" + FormatText("<file>%s</file>", list.c_str()) + "\"";
+    return "\"" + FormatText("<file>%s</file>", list.c_str()) + "\"";
 }
 
 std::vector<int> FileSectionIndices(const std::vector<std::string>& sectionNames, int countfiles) {

@@ -72,7 +72,8 @@ kit::String GetExecPath(const UpdateFileList& files, const kit::String& tempFold
 // The list file that the updater reads: tempFolder + "/" + "_update/" + "_updlist.ini".
 kit::String UpdateListFile(const kit::String& tempFolder);
 
-// The updater's command line: the program path (not quoted), a blank, and one quoted argument with
-// the list file between "<file>" and "</file>":
-//   <temp>_update/updater.exe "<file><temp>_update/_updlist.ini</file>"
-kit::String UpdaterCommandLine(const kit::String& tempFolder);
+// The updater's one argument, quoted so that a blank in the folder does not split it: the list file
+// between "<file>" and "</file>":
+//   "<file><temp>_update/_updlist.ini</file>"
+// The program, <temp>_update/updater.exe, is handed to the shell apart from it.
+kit::String UpdaterArgument(const kit::String& tempFolder);
