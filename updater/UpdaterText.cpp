@@ -1,6 +1,10 @@
 // Command-line markers and entry names of the updater (see UpdaterText.h).
 #include "updater/UpdaterText.h"
 
+#include <string>
+
+#include "update/portable/UpdateListRules.h"
+
 namespace updater {
 
 std::string CutAtMarker(std::string_view text, std::string_view marker, Keep keep) {
@@ -27,7 +31,10 @@ std::string ParentFolder(std::string_view path) {
 
 bool IsSafeEntryName(std::string_view name) {
     if (name.empty() || name.find_first_not_of('.') == std::string_view::npos) return false;
-    return name.find_first_of("\\/:") == std::string_view::npos;
+    if (name.find_first_of(std::string_view("\\/:\0", 4)) != std::string_view::npos) return false;
+    // The tree was downloaded by the names of the update list: whatever the list may not name
+    // (a device, a control character) is refused here too.
+    return IsSafeListPath("", std::string(name).c_str());
 }
 
 }  // namespace updater

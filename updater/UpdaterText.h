@@ -21,8 +21,9 @@ std::string IniPathFromArguments(int argc, const char* const* argv);
 // `path` without its last part: the text before the last '\' or '/'; empty when it has neither.
 std::string ParentFolder(std::string_view path);
 
-// A name from a folder listing that stays inside the folder it is joined to: not "." or "..",
-// nothing but dots, no separator and no drive or stream colon.
+// A name from a folder listing that stays inside the folder it is joined to and names a file of it:
+// not "." or "..", nothing but dots, no separator and no drive or stream colon, and nothing that
+// the update list's names may not be either (a device name, a control character).
 bool IsSafeEntryName(std::string_view name);
 
 }  // namespace updater

@@ -54,6 +54,9 @@ TEST_CASE("the tree copy joins only plain names below the program folder") {
         {"", false}, {".", false}, {"..", false}, {"...", false},
         {"..\\up.dll", false}, {"../up.dll", false}, {"sub\\x.dll", false}, {"C:x.dll", false},
         {"C:", false}, {"file.txt:stream", false},
+        // Devices, as the update list refuses them: any case, with an extension, trailing blanks.
+        {"con", false}, {"NUL.txt", false}, {"com1.tar.gz", false}, {"Lpt9", false}, {"aux .txt", false},
+        {"prn  ", false}, {"console.txt", true}, {"com10", true}, {"lpt0.log", true}, {"nul_file", true},
     };
     for (const auto& row : rows) {
         CAPTURE(row.first);
