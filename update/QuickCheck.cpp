@@ -9,6 +9,9 @@
 namespace {
 
 constexpr DWORD kQuickConnectTimeout = 3000;
+// The seven bytes of the list's first line come at once from a working server: one that stays
+// silent longer than this is taken for one that has no newer version.
+constexpr DWORD kQuickSilenceTimeout = 5000;
 
 // Reads until the first line has ended or kVersionLineLimit bytes are in: a first line longer
 // than seven bytes is read whole, and a short list ends the reading early.
@@ -39,7 +42,7 @@ bool QuickUpdateCheck(const UpdateStartInfo* info) {
     ::InternetSetOptionA(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
 
     kit::String url = kit::String(info->baseUrl) + UpdateList::kServerFile;
-    UniqueInternet file(::InternetOpenUrlA(session.get(), url, nullptr, 0, INTERNET_FLAG_TRANSFER_ASCII, 1));
+    OpenedUrl file = OpenUrlWithTimeouts(session.get(), url, INTERNET_FLAG_TRANSFER_ASCII, 1, kQuickSilenceTimeout);
     if (!file) return false;
     // An error page is not the list, whatever its first line says.
     DWORD status = 0;
@@ -49,7 +52,7 @@ bool QuickUpdateCheck(const UpdateStartInfo* info) {
         return false;
     }
     kit::String serverVersion = ReadFirstLine(file.get());
-    file.reset();
+    file = OpenedUrl();
     session.reset();
 
     kit::String installed = GetFileVersionText(info->versionFile);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "update/BodyDownload.h"
+#include "update/DownloadWorker.h"
 #include "update/portable/FormatText.h"
 #include "update/portable/UpdateListRules.h"
 
@@ -111,19 +112,62 @@ UpdateResult CUpdateEngine::RunUpdateCheck() {
     return result;
 }
 
-UniqueInternet CUpdateEngine::OpenUrl(kit::String& url) {
+OpenedUrl CUpdateEngine::OpenUrl(kit::String& url) {
     char canonical[kCanonicalCapacity];
     DWORD length = kCanonicalCapacity;
     // A URL whose canonical form does not fit counts as one that cannot be opened.
-    if (!::InternetCanonicalizeUrlA(url, canonical, &length, ICU_BROWSER_MODE)) return UniqueInternet();
-    UniqueInternet handle(::InternetOpenUrlA(m_session.get(), canonical, nullptr, 0, kOpenUrlFlags, 0));
+    if (!::InternetCanonicalizeUrlA(url, canonical, &length, ICU_BROWSER_MODE)) return OpenedUrl();
+    const DWORD silence = m_calls.listSilenceMilliseconds ? m_calls.listSilenceMilliseconds
+                                                          : DownloadTimeouts{}.silenceMilliseconds;
+    OpenedUrl opened = OpenUrlWithTimeouts(m_session.get(), canonical, kOpenUrlFlags, 0, silence);
     url = canonical;
-    return handle;
+    return opened;
+}
+
+OpenedUrl OpenUrlWithTimeouts(HINTERNET session, const char* url, DWORD flags, DWORD_PTR context,
+                              DWORD silenceMilliseconds) {
+    char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = "";
+    char user[INTERNET_MAX_USER_NAME_LENGTH + 1] = "";
+    char password[INTERNET_MAX_PASSWORD_LENGTH + 1] = "";
+    URL_COMPONENTSA parts{};
+    parts.dwStructSize = sizeof parts;
+    parts.lpszHostName = host;
+    parts.dwHostNameLength = sizeof host;
+    parts.lpszUserName = user;
+    parts.dwUserNameLength = sizeof user;
+    parts.lpszPassword = password;
+    parts.dwPasswordLength = sizeof password;
+    parts.dwUrlPathLength = 1;  // pointers into `url`
+    parts.dwExtraInfoLength = 1;
+    OpenedUrl opened;
+    if (!session || !url || !::InternetCrackUrlA(url, 0, 0, &parts)) return opened;
+    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+        opened.request.reset(::InternetOpenUrlA(session, url, nullptr, 0, flags, context));
+        return opened;
+    }
+    std::string object;
+    if (parts.lpszUrlPath) object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    if (parts.lpszExtraInfo) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (object.empty()) object.assign(1, '/');
+
+    opened.connection.reset(::InternetConnectA(session, host, parts.nPort, *user ? user : nullptr,
+                                               *password ? password : nullptr, INTERNET_SERVICE_HTTP, 0, context));
+    if (!opened.connection) return opened;
+    for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD value = silenceMilliseconds;
+        ::InternetSetOptionA(opened.connection.get(), option, &value, sizeof value);
+    }
+    if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
+    UniqueInternet request(
+        ::HttpOpenRequestA(opened.connection.get(), "GET", object.c_str(), nullptr, nullptr, nullptr, flags, context));
+    if (!request || !::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return OpenedUrl();
+    opened.request = std::move(request);
+    return opened;
 }
 
 UpdateResult CUpdateEngine::FetchUpdateList(const kit::String& baseUrl) {
     kit::String listUrl = baseUrl + UpdateList::kServerFile;
-    UniqueInternet source = OpenUrl(listUrl);
+    OpenedUrl source = OpenUrl(listUrl);
     if (!source) return UpdateUrlNotOpened;
     kit::String folder = TEMPPATH + UpdateList::kUpdateFolder;
     ::CreateDirectoryA(folder, nullptr);
@@ -132,7 +176,7 @@ UpdateResult CUpdateEngine::FetchUpdateList(const kit::String& baseUrl) {
     Log("проверка обновления");
     int size = 0;
     bool loaded = DownloadToFile(source.get(), file, &size, "");
-    source.reset();
+    source = OpenedUrl();
     if (loaded) return UpdateDone;
     Log("ERROR Updatelist not found");
     return UpdateNotDownloaded;

@@ -23,6 +23,23 @@ inline void CloseInternetHandle(HINTERNET handle) { ::InternetCloseHandle(handle
 
 using UniqueInternet = kit::Unique<kit::NullTraits<HINTERNET, updatedetail::CloseInternetHandle>>;
 
+// An open URL of the list fetches and the quick check: the request to read from and, for HTTP, the
+// connection it was sent on; the request is closed first.
+struct OpenedUrl {
+    UniqueInternet connection;
+    UniqueInternet request;
+    HINTERNET get() const { return request.get(); }
+    explicit operator bool() const { return static_cast<bool>(request); }
+};
+
+// Opens `url` on `session` as InternetOpenUrlA does (the same flags and context), but an HTTP or
+// HTTPS URL through a connection of its own whose send and receive time-outs are
+// `silenceMilliseconds`: Wine honours these on a connection, not on the session that
+// InternetOpenUrlA would take them from, so a server that accepts and never answers fails the
+// open after that long. Empty when the URL cannot be opened.
+OpenedUrl OpenUrlWithTimeouts(HINTERNET session, const char* url, DWORD flags, DWORD_PTR context,
+                              DWORD silenceMilliseconds);
+
 // Resource type and ids of the files the plug-in carries.
 constexpr char kFileResourceType[] = "FILES";
 constexpr int kUpdaterResourceId = 4012;  // the complete updater program
@@ -53,6 +70,8 @@ struct UpdateSystemCalls {
     BOOL(WINAPI* httpQueryInfo)(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length,
                                 LPDWORD index) = ::HttpQueryInfoA;
     HMODULE resourceModule = nullptr;  // null: the module that holds the engine (the plug-in)
+    // The send and receive time-outs of the list fetches; 0: the download worker's silence.
+    DWORD listSilenceMilliseconds = 0;
 };
 
 class CUpdateEngine {
@@ -73,8 +92,9 @@ public:
     // Reads the saved list: sends the window parameters, fills the file list; 0 or 6.
     UpdateResult ParseUpdateList();
 
-    // Canonicalises `url` (replaced by its canonical form) and opens it on the engine's session.
-    UniqueInternet OpenUrl(kit::String& url);
+    // Canonicalises `url` (replaced by its canonical form) and opens it on the engine's session,
+    // with the list fetches' time-outs.
+    OpenedUrl OpenUrl(kit::String& url);
     // Copies what `source` gives into a new file at `path`; *size: in the expected size, out the
     // bytes written. Does not close `source`. No message of its own on failure.
     bool DownloadToFile(HINTERNET source, const char* path, int* size, const char* name);

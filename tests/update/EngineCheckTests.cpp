@@ -213,7 +213,7 @@ void DownloadEveryEntry(Rig& rig, const std::string& baseUrl) {
     ::CreateDirectoryA(folder.c_str(), nullptr);
     for (const UpdateFileEntry& entry : rig.engine.GetFileList()) {
         kit::String url = (baseUrl + entry.url.str()).c_str();
-        UniqueInternet source = rig.engine.OpenUrl(url);
+        OpenedUrl source = rig.engine.OpenUrl(url);
         if (!source) continue;
         ::CreateDirectoryA((folder + entry.localpath.str()).c_str(), nullptr);
         int size = entry.filesize;
@@ -293,7 +293,7 @@ struct Download {
 
 Download Fetch(Rig& rig, const std::string& url, int expected, const std::string& target) {
     kit::String canonical = url.c_str();
-    UniqueInternet source = rig.engine.OpenUrl(canonical);
+    OpenedUrl source = rig.engine.OpenUrl(canonical);
     REQUIRE(source);
     Download d;
     d.size = expected;
@@ -393,7 +393,7 @@ TEST_CASE("DownloadToFile without an HTTP status keeps the 404 test per chunk") 
     for (const Case& c : cases) {
         CAPTURE(c.path);
         kit::String url = (UpdateUrl("newer") + c.path).c_str();
-        UniqueInternet source = engine.OpenUrl(url);
+        OpenedUrl source = engine.OpenUrl(url);
         REQUIRE(source);
         int size = 0;
         CHECK(engine.DownloadToFile(source.get(), target.c_str(), &size, "x") == c.ok);
