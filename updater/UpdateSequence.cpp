@@ -204,10 +204,10 @@ bool CUpdaterDlg::InstallFile(const std::string& from, const std::string& to) {
     }
     // The copy's name goes with the rename: a move that an earlier update scheduled finds nothing.
     if (::MoveFileExA(staged.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    // A file in use (a running program, a loaded library) refuses the rename with one of these.
+    // A file in use (a running program, a loaded library) refuses the rename with one of these;
+    // then the copy replaces it at the restart. That needs MOVEFILE_REPLACE_EXISTING, or the
+    // scheduled move would fail on the old file that is still there.
     const DWORD error = ::GetLastError();
-    // Replacing an existing file at the restart needs MOVEFILE_REPLACE_EXISTING, or the scheduled
-    // move would fail on the old file that is still there.
     if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) &&
         m_calls.moveFileEx(staged.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
         WriteLog(Format("файл %s будет заменен при следующей перезагрузке", to));
