@@ -106,18 +106,17 @@ struct EngineRig {
     CUpdateEngine engine;
 };
 
+BOOL CALLBACK CountVisibleDialog(HWND window, LPARAM counter) {
+    char name[16] = "";
+    ::GetClassNameA(window, name, sizeof name);
+    if (::IsWindowVisible(window) && std::strcmp(name, "#32770") == 0) ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
 // The visible dialogs and message boxes (class #32770) of `thread`.
 int VisibleDialogs(DWORD thread) {
     int count = 0;
-    ::EnumThreadWindows(
-        thread,
-        [](HWND window, LPARAM counter) -> BOOL {
-            char name[16] = "";
-            ::GetClassNameA(window, name, sizeof name);
-            if (::IsWindowVisible(window) && std::strcmp(name, "#32770") == 0) ++*reinterpret_cast<int*>(counter);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    ::EnumThreadWindows(thread, CountVisibleDialog, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
