@@ -31,16 +31,20 @@ long long ContentLengthOf(HttpQueryInfoFn query, HINTERNET request) {
 
 bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* path, int* size, const char* name) {
     Report(WM_UPD_FILE_RANGE, 0, static_cast<LPARAM>(*size));
-    kit::UniqueFile file(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    kit::UniqueFile file;
+    const bool made = FileStep([&] {
+        file.reset(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        return static_cast<bool>(file);
+    });
+    if (!made) return false;
     Report(WM_UPD_FILE_POS, 0, 0);
     kit::String status = FormatText("загрузка %s", name ? name : "");
     Report(WM_UPD_STATUS, UpdPointerParam(&status), 0);
 
     auto fail = [&]() {
         file.reset();
-        ::DeleteFileA(path);
+        FileStep([&] { return ::DeleteFileA(path) != FALSE; });
         return false;
     };
     const DWORD httpStatus = HttpStatusOf(query, answer);
@@ -57,9 +61,11 @@ bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* 
         if (result == ReadResult::Failed) return fail();
         if (result == ReadResult::Restarted) {
             // The whole body again: what was written goes, and its new length is the one to reach.
-            if (::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-                !::SetEndOfFile(file.get()))
-                return fail();
+            const bool emptied = FileStep([&] {
+                return ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+                       ::SetEndOfFile(file.get()) != FALSE;
+            });
+            if (!emptied) return fail();
             received = 0;
             expected = ContentLengthOf(query, RestartedAnswer());
             Report(WM_UPD_FILE_POS, 0, 0);
@@ -72,9 +78,13 @@ bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* 
             *size = static_cast<int>(received);
             return true;
         }
-        received += read;
         DWORD written = 0;
-        ::WriteFile(file.get(), chunk, read, &written, nullptr);
+        if (!FileStep([&] {
+                ::WriteFile(file.get(), chunk, read, &written, nullptr);  // a short write is judged below
+                return true;
+            }))
+            return false;
+        received += read;
         Report(WM_UPD_FILE_POS, static_cast<WPARAM>(received), 0);
         if (AbandonAfterWrite()) return false;
         if (written < read) return false;

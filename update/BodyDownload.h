@@ -4,10 +4,14 @@
 // before it is not the file either), and only an answer without a status (another protocol) falls
 // back to the "404" test on each chunk. A failed body is deleted; a download abandoned by the
 // caller (cancel, stop) or one whose write fell short leaves the partial file closed where it is.
-// The progress goes out as WM_UPD_FILE_RANGE, WM_UPD_FILE_POS and WM_UPD_STATUS.
+// The progress goes out as WM_UPD_FILE_RANGE, WM_UPD_FILE_POS and WM_UPD_STATUS. Every step on the
+// file (its making, each write, the truncation of a restart, the deletion of a failed body) goes
+// through FileStep, where a caller that must no longer touch the file refuses it.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
+
+#include <functional>
 
 using HttpQueryInfoFn = BOOL(WINAPI*)(HINTERNET, DWORD, LPVOID, LPDWORD, LPDWORD);
 
@@ -34,4 +38,7 @@ protected:
     virtual bool AbandonAfterWrite() { return false; }
     // The answer that brings the body again after ReadChunk said Restarted.
     virtual HINTERNET RestartedAnswer() { return nullptr; }
+    // Runs one step on the file; false when it failed or the caller refused it (then the download
+    // ends, and a refused deletion leaves the file).
+    virtual bool FileStep(const std::function<bool()>& step) { return step(); }
 };

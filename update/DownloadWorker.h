@@ -3,11 +3,10 @@
 // reports only with WM_UPD_ messages sent to the window (UpdateMessages.h), so the window's
 // handlers run on its own thread while the worker waits.
 //
-// Slow lines: the worker's connections wait as long as a line may reasonably stay silent (the
-// silence of DownloadTimeouts, seconds), and a file fails only when no new byte of it has come for
-// the stall limit; a body that falls silent longer than one time-out is asked for again from the
-// bytes received (an HTTP range), and a server that answers that with the whole file starts it
-// again from its first byte.
+// Slow and dropping lines: each file's request (FileRequest.h) waits as long as a line may
+// reasonably stay silent, asks for a cut body again from the bytes received, and fails only when
+// no new byte of the file has come for the stall limit. A run in which any file to fetch was not
+// fetched hands nothing over.
 //
 // Stopping: a thread is never killed (a thread ended inside the heap or inside a message send
 // leaves its lock held and hangs the host). A stop sets the run's stop flag, closes the internet
@@ -17,7 +16,8 @@
 // from a blocked call when another thread closes the handle) is left to end by itself when its
 // call returns: everything it touches belongs to its run (DownloadRun, shared by the thread and
 // the wrapper) and to the module reference the thread holds, and from the stop on it sends
-// nothing. When Stop returns, the worker sends nothing more.
+// nothing, makes no call on a handle the stop closed and touches no file. When Stop returns, the
+// worker sends nothing more.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
@@ -30,6 +30,7 @@
 #include "base/CriticalSection.h"
 #include "base/String.h"
 #include "base/Unique.h"
+#include "update/FileRequest.h"
 #include "update/UpdateEngine.h"
 #include "update/UpdateMessages.h"
 
@@ -85,58 +86,6 @@ private:
     std::shared_ptr<Job> m_job;
 };
 
-// How long the worker's connections wait for a silent server (connect, send and receive
-// time-outs), and how long a file may go without a new byte before it fails. Tests shorten them.
-struct DownloadTimeouts {
-    DWORD silenceMilliseconds = 10000;
-    DWORD stallLimitMilliseconds = 30000;
-};
-
-// The internet handles that a run opens, registered so that a stop from another thread can close
-// them. Each handle is closed exactly once: by its user, or by the stop.
-class InternetHandleSet {
-public:
-    // Registers `handle`; when a stop came first it is closed at once and false returned.
-    bool Add(HINTERNET handle);
-    void Close(HINTERNET handle);  // by the user: closes it unless the stop already did
-    void CloseAll();               // by the stop; later Adds close at once
-    void Reopen();                 // before a new run
-
-private:
-    kit::CriticalSection m_lock;
-    HINTERNET m_handles[4] = {};
-    bool m_closed = false;
-};
-
-// An open URL of the downloader: the request handle to read from and, for HTTP, its connection
-// with what it takes to ask for the rest of the body again.
-class DownloadSource {
-public:
-    DownloadSource() = default;
-    DownloadSource(InternetHandleSet* set, HINTERNET connection, HINTERNET request, std::string object = {},
-                   DWORD flags = 0);
-    DownloadSource(DownloadSource&& other) noexcept;
-    DownloadSource& operator=(DownloadSource&& other) noexcept;
-    DownloadSource(const DownloadSource&) = delete;
-    DownloadSource& operator=(const DownloadSource&) = delete;
-    ~DownloadSource() { Close(); }
-
-    HINTERNET get() const { return m_request; }
-    HINTERNET connection() const { return m_connection; }
-    const std::string& object() const { return m_object; }
-    DWORD flags() const { return m_flags; }
-    explicit operator bool() const { return m_request != nullptr; }
-    void ReplaceRequest(HINTERNET request);  // closes the old request
-    void Close();
-
-private:
-    InternetHandleSet* m_set = nullptr;
-    HINTERNET m_connection = nullptr;
-    HINTERNET m_request = nullptr;
-    std::string m_object;
-    DWORD m_flags = 0;
-};
-
 // The worker's own downloading engine, with a WinInet session of its own.
 class CUpdateDownloader {
 public:
@@ -149,9 +98,11 @@ public:
     CUpdateDownloader& operator=(const CUpdateDownloader&) = delete;
 
     UpdateResult CheckConnection();                                                // 0, 1 or 2
-    UpdateResult DownloadAll(const kit::String& baseUrl, const UpdateFileList& list);  // 0, 2, 4 or 8
-    bool DownloadToFile(DownloadSource& source, const char* path, int* size, const char* name);
-    DownloadSource OpenUrl(kit::String& url);
+    // 0 only when every file to fetch was fetched; 2 when a file could not be opened (the loop goes
+    // on), 4 when a download failed (it ends there), 8 when cancelled or stopped.
+    UpdateResult DownloadAll(const kit::String& baseUrl, const UpdateFileList& list);
+    bool DownloadToFile(FileRequest& source, const char* path, int* size, const char* name);
+    FileRequest OpenUrl(kit::String& url);
     void Log(const char* text);
     int CountNewFiles() const;
     double GetNewFilesSize() const;
@@ -159,14 +110,14 @@ public:
     void SetTargetWindow(HWND window) { m_target = window; }
     kit::String GetParam(const char* name);
 
-    bool IsCancelled() const { return m_cancel.load() != 0; }
+    bool IsCancelled() const { return m_signals.Cancelled(); }
     // The user's cancel (another thread): the run ends with 8 at its next test; the open handles
     // are closed so that a blocked call returns.
-    void Cancel();
-    // The stop (another thread): no report from now on, the open handles closed.
-    void Stop();
-    bool IsStopped() const { return m_stop.load() != 0; }
-    void ResetStop();  // before a new run, on the starting thread, while no run uses this
+    void Cancel() { m_signals.Cancel(); }
+    // The stop (another thread): no report and no file step from now on, the open handles closed.
+    void Stop() { m_signals.Stop(); }
+    bool IsStopped() const { return m_signals.Stopped(); }
+    void ResetStop() { m_signals.ClearStop(); }  // before a new run, while no run uses this
     // True while a report is on its way to the window (see Send).
     bool Reporting() const { return m_reporting.load() != 0; }
 
@@ -175,28 +126,14 @@ public:
     LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    enum class Resumed { Rest, Whole, No };
-    bool Halted() const { return IsCancelled() || IsStopped(); }
-    // Whether a failed call counts as the server's silence: a time-out, or a connection that Wine
-    // dropped after waiting at least half the time-out for an answer.
-    bool TimedOut(DWORD error, ULONGLONG startedAt) const;
-    bool Stalled(ULONGLONG lastProgress) const;
-    // Sends a GET for `object` on `connection`, again while the server stays silent, the worker
-    // goes on and no new byte has been missing for the stall limit; the request handle, or null.
-    HINTERNET SendRequest(HINTERNET connection, const std::string& object, DWORD flags, const char* headers,
-                          ULONGLONG lastProgress);
-    // Asks for the body from `offset` on: Rest when the answer is that part (206 from `offset`),
-    // Whole when the server sends the whole body again (200), No otherwise.
-    Resumed ResumeFrom(DownloadSource& source, long long offset, ULONGLONG lastProgress);
+    bool Halted() const { return m_signals.Halted(); }
 
-    std::atomic<std::uint8_t> m_cancel{0};
+    RunSignals m_signals;  // the cancel and stop flags, the run's open handles
     HWND m_target = nullptr;
     UniqueInternet m_session;
     kit::String m_tempFolder;
     UpdateFileList m_files;
-    std::atomic<std::uint8_t> m_stop{0};
     std::atomic<int> m_reporting{0};
-    InternetHandleSet m_handles;
     ConnectedStateFn m_connectedState;
     DownloadTimeouts m_timeouts;
 };

@@ -20,7 +20,7 @@ add_library(update_pane STATIC ${CMAKE_CURRENT_LIST_DIR}/HtmlPane.cpp)
 kit_common_options(update_pane)
 target_link_libraries(update_pane PUBLIC kit htmlayout_import user32 gdi32)
 
-add_library(update_worker STATIC ${CMAKE_CURRENT_LIST_DIR}/DownloadWorker.cpp)
+add_library(update_worker STATIC ${CMAKE_CURRENT_LIST_DIR}/DownloadWorker.cpp ${CMAKE_CURRENT_LIST_DIR}/FileRequest.cpp)
 kit_common_options(update_worker)
 target_link_libraries(update_worker PUBLIC update_engine kit wininet)
 

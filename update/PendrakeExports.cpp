@@ -25,10 +25,11 @@ void WriteOutString(kit::String* target, const char* text) {
 
 }  // namespace
 
-// The plug-in goes on the thread that gave its last reference back: the host's, or a download
-// worker's that ended after the host had let the plug-in go (the worker keeps the code loaded while
-// it runs). On another thread than the window's, the window is cut loose and hidden by its own
-// thread, and the objects are left: none of their destructors may run off that thread.
+// The plug-in goes on the thread that gave its last reference back. Once an update window has
+// been made the module is pinned (UpdateDialog.cpp) and a FreeLibrary never brings this here; the
+// road off the window's thread stays for a module that could not be pinned: the window is cut
+// loose and hidden by its own thread, and the objects are left, since none of their destructors
+// may run off that thread.
 void CUpdatePluginApp::ExitInstance() {
     if (currentWindow && currentWindow->handle() &&
         ::GetWindowThreadProcessId(currentWindow->handle(), nullptr) != ::GetCurrentThreadId()) {

@@ -4,4 +4,5 @@ set(PENDRAKE_PORTABLE_SOURCES
   ${CMAKE_CURRENT_LIST_DIR}/portable/VersionText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/portable/SizeText.cpp
   ${CMAKE_CURRENT_LIST_DIR}/portable/FormatText.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/portable/UpdateListRules.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/portable/UpdateListRules.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/portable/ResumeRules.cpp)

@@ -27,6 +27,19 @@ const char kNotAllLoaded[] = "не удалось загрузить все фа
 const char kNotDone[] = "обновление не выполнено";
 const char kHandOver[] = "Файлы загружены.\nСейчас будет выполнена финальная стадия обновления.";
 
+// The module that holds the window's code stays mapped for the rest of the process once a window
+// has been made: when the host lets the plug-in go during a download, a worker thread holds the
+// last reference, and the window's thread may be inside the dialog procedure as that reference
+// goes. Pinned, the host's FreeLibrary no longer unloads the plug-in; its windows go on until
+// they are closed, and the process's end reclaims the rest.
+void PinOwnModule() {
+    static bool pinned = false;
+    if (pinned) return;
+    HMODULE module = nullptr;
+    pinned = ::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                                  reinterpret_cast<LPCSTR>(&PinOwnModule), &module) != FALSE;
+}
+
 std::wstring Widen(const char* text) {
     int length = ::MultiByteToWideChar(kNarrowCodePage, 0, text, -1, nullptr, 0);
     std::wstring out(static_cast<size_t>(length > 0 ? length : 1), L'\0');
@@ -64,6 +77,7 @@ bool CUpdateDlg::Create(int templateId, HWND parent, const UpdateStartInfo* info
     m_versionFile = info->versionFile ? info->versionFile : "";
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);  // the template's progress bar
+    PinOwnModule();
     return CreateModeless(templateId, parent);
 }
 

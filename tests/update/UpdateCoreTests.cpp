@@ -1,6 +1,7 @@
 // The update plug-in's portable core, as tables: version comparison and texts, the first line of
 // the list, size texts, colours, which list paths may become local files, how a file section
-// becomes an entry, the sums over the list and the updater's command line. Built natively under
+// becomes an entry, the sums over the list, the updater's command line and how a cut download is
+// resumed. Built natively under
 // the sanitizers and for Windows.
 #include <doctest/doctest.h>
 
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "update/portable/FormatText.h"
+#include "update/portable/ResumeRules.h"
 #include "update/portable/SizeText.h"
 #include "update/portable/UpdateListRules.h"
 #include "update/portable/VersionText.h"
@@ -232,6 +234,16 @@ TEST_CASE("IsSafeListPath: relative paths below the folders only") {
         {"", "my.nul", true},
         {"console/", "com10.dll", true},
         {"lpt/", "prn1.txt", true},
+        // Control characters (bytes below 0x20) in the name or in localpath; cp1251 letters are bytes
+        // above 0x7F and stay.
+        {"", "evil\r\n.txt", false},
+        {"", "tab\tname.dll", false},
+        {"", "\x01", false},
+        {"", "x\x1f", false},
+        {"sub\n/", "x.txt", false},
+        {"a/\x07" "b/", "x.txt", false},
+        {"", "\xF4\xE0\xE9\xEB.txt", true},
+        {"\xEF\xE0\xEF\xEA\xE0/", "x .txt", true},
     };
     for (const Case& c : cases) {
         CAPTURE(c.localpath);
@@ -414,4 +426,70 @@ TEST_CASE("FormatText: short and long results") {
     CHECK(FormatText("file%i", 12) == "file12");
     std::string longText(1000, 'x');
     CHECK(FormatText("<%s>", longText.c_str()).str() == "<" + longText + ">");
+}
+
+TEST_CASE("resuming a cut body: the validator that goes with the range, and which answers are its rest") {
+    const BodyIdentity tagged{20000, "\"v1\"", "Tue, 01 Dec 2026 10:00:00 GMT"};
+    const BodyIdentity dated{20000, "", "Tue, 01 Dec 2026 10:00:00 GMT"};
+    const BodyIdentity weak{20000, "W/\"v1\"", "Tue, 01 Dec 2026 10:00:00 GMT"};
+    CHECK(IfRangeValidator(tagged) == "\"v1\"");
+    CHECK(IfRangeValidator(dated) == "Tue, 01 Dec 2026 10:00:00 GMT");
+    CHECK(IfRangeValidator(weak) == "Tue, 01 Dec 2026 10:00:00 GMT");  // If-Range takes strong tags only
+    CHECK(IfRangeValidator(BodyIdentity{20000, "W/\"v1\"", ""}).empty());
+    CHECK(IfRangeValidator(BodyIdentity{20000, "", ""}).empty());        // nothing vouches for the rest
+    CHECK(IfRangeValidator(BodyIdentity{-1, "\"v1\"", ""}).empty());   // no length: the total cannot be checked
+
+    struct Case {
+        const char* name;
+        unsigned status;
+        const char* contentRange;
+        BodyIdentity answer;
+        ResumeAnswer expected;
+    };
+    const BodyIdentity none{-1, "", ""};
+    const Case cases[] = {
+        {"the rest of the same body", 206, "bytes 8192-19999/20000", {11808, "\"v1\"", ""}, ResumeAnswer::Rest},
+        {"the rest, no validators named", 206, "bytes 8192-19999/20000", none, ResumeAnswer::Rest},
+        {"a part of the rest", 206, "bytes 8192-9999/20000", none, ResumeAnswer::Rest},
+        {"the unit in capitals, blanks", 206, "  BYTES  8192-19999/20000 ", none, ResumeAnswer::Rest},
+        {"the whole file (a stale validator, or no ranges)", 200, nullptr, {30000, "\"v2\"", ""}, ResumeAnswer::Whole},
+        {"another start", 206, "bytes 0-19999/20000", none, ResumeAnswer::Again},
+        {"a later start", 206, "bytes 8193-19999/20000", none, ResumeAnswer::Again},
+        {"another total: another file", 206, "bytes 8192-29999/30000", none, ResumeAnswer::Again},
+        {"a shorter total", 206, "bytes 8192-9999/10000", none, ResumeAnswer::Again},
+        {"an unknown total", 206, "bytes 8192-19999/*", none, ResumeAnswer::Again},
+        {"no Content-Range", 206, nullptr, none, ResumeAnswer::Again},
+        {"a range past its total", 206, "bytes 8192-20000/20000", none, ResumeAnswer::Again},
+        {"a range that ends before it starts", 206, "bytes 8192-8191/20000", none, ResumeAnswer::Again},
+        {"another unit", 206, "items 8192-19999/20000", none, ResumeAnswer::Again},
+        {"trailing text", 206, "bytes 8192-19999/20000x", none, ResumeAnswer::Again},
+        {"a number too long", 206, "bytes 8192-19999/1000000000000000000000", none, ResumeAnswer::Again},
+        {"another ETag: the server ignored If-Range", 206, "bytes 8192-19999/20000", {11808, "\"v2\"", ""},
+         ResumeAnswer::Again},
+        {"another Last-Modified", 206, "bytes 8192-19999/20000", {11808, "", "Wed, 02 Dec 2026 10:00:00 GMT"},
+         ResumeAnswer::Again},
+        {"range not satisfiable (the file got shorter)", 416, "bytes */5000", none, ResumeAnswer::Again},
+        {"precondition failed", 412, nullptr, none, ResumeAnswer::Again},
+        {"a server error", 503, nullptr, none, ResumeAnswer::Again},
+        {"not found any more", 404, nullptr, none, ResumeAnswer::Again},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.name);
+        CHECK(JudgeResumeAnswer(tagged, 8192, c.status, c.contentRange, c.answer) == c.expected);
+    }
+    // A body that announced no length has no total to match.
+    CHECK(JudgeResumeAnswer(BodyIdentity{-1, "\"v1\"", ""}, 8192, 206, "bytes 8192-19999/20000", none) ==
+          ResumeAnswer::Again);
+
+    long long first = -1, last = -1, total = -1;
+    REQUIRE(ParseContentRange("bytes 0-0/1", &first, &last, &total));
+    CHECK(first == 0);
+    CHECK(last == 0);
+    CHECK(total == 1);
+    REQUIRE(ParseContentRange("bytes 4294967296-4294967299/4294967300", &first, &last, &total));
+    CHECK(first == 4294967296LL);
+    CHECK_FALSE(ParseContentRange("", &first, &last, &total));
+    CHECK_FALSE(ParseContentRange("bytes -5/20", &first, &last, &total));
+    CHECK_FALSE(ParseContentRange("bytes=0-5/20", &first, &last, &total));
+    CHECK_FALSE(ParseContentRange(nullptr, &first, &last, &total));
 }

@@ -4,6 +4,8 @@
 #include "tests/update_window/UpdateServer.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -72,6 +74,7 @@ std::string UpdateServer::FolderUrl(const std::string& folder) const {
 void UpdateServer::Set(const std::string& path, Route route) {
     kit::Lock lock(m_lock);
     m_routes[path] = std::move(route);
+    m_answers.erase(path);  // the route's answers count from here
 }
 
 bool UpdateServer::WaitForStall(DWORD milliseconds) {
@@ -113,6 +116,25 @@ bool UpdateServer::WaitIdle(DWORD milliseconds) {
 std::vector<std::string> UpdateServer::Ranges() const {
     kit::Lock lock(m_lock);
     return m_ranges;
+}
+
+std::vector<std::string> UpdateServer::IfRanges() const {
+    kit::Lock lock(m_lock);
+    return m_ifRanges;
+}
+
+std::string UpdateServer::ETagOf(const std::string& body, int version) {
+    std::uint32_t hash = 2166136261u;  // FNV-1a of the body
+    for (unsigned char c : body) hash = (hash ^ c) * 16777619u;
+    char tag[48];
+    std::snprintf(tag, sizeof tag, "\"v%d-%08lx\"", version, static_cast<unsigned long>(hash));
+    return tag;
+}
+
+std::string UpdateServer::LastModifiedOf(int version) {
+    char date[48];
+    std::snprintf(date, sizeof date, "Tue, 01 Dec 2026 10:%02d:%02d GMT", (version / 60) % 60, version % 60);
+    return date;
 }
 
 DWORD WINAPI UpdateServer::AcceptLoop(void* self) {
@@ -157,6 +179,7 @@ void UpdateServer::Answer(UINT_PTR clientSocket) {
     }
     Route route;
     bool known = false;
+    int answer = 0;  // this path's answers before this one
     {
         kit::Lock lock(m_lock);
         m_requests.push_back(path);
@@ -164,56 +187,105 @@ void UpdateServer::Answer(UINT_PTR clientSocket) {
         if (found != m_routes.end()) {
             route = found->second;
             known = true;
+            answer = m_answers[path]++;
+            // The first answer goes out with the first version; the next ones bring the new one.
+            if (!found->second.changedBody.empty()) {
+                found->second.body = std::move(found->second.changedBody);
+                found->second.changedBody.clear();
+                found->second.version += 1;
+            }
         }
     }
     if (!known) route = Route{404, "<html><body><h1>404 Not Found</h1></body></html>"};
-    // "Range: bytes=N-" of a known body: the rest from N (206), sent whole and at once; or the
-    // whole body again (200) from a route that ignores ranges.
-    std::string lower = request;
-    for (char& c : lower) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+    std::string etag, lastModified;
+    if (route.status == 200 && route.validators != Route::NoValidators) {
+        lastModified = LastModifiedOf(route.version);
+        if (route.validators == Route::Both) etag = ETagOf(route.body, route.version);
+    }
+    auto header = [&](const std::string& name) -> std::string {
+        const std::string key = "\r\n" + name + ":";
+        std::string lower = request;
+        for (char& c : lower) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+        size_t at = lower.find(key);
+        if (at == std::string::npos) return {};
+        at += key.size();
+        size_t end = request.find("\r\n", at);
+        std::string value = request.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+        while (!value.empty() && value.back() == ' ') value.pop_back();
+        return value;
+    };
+    // "Range: bytes=N-" of a known body: the rest from N (206); or the whole body (200) when
+    // If-Range names another version, or from a route that ignores ranges.
     std::string extra;
-    const std::string rangeHeader = "\r\nrange: bytes=";
-    size_t range = lower.find(rangeHeader);
-    if (known && range != std::string::npos) {
-        size_t from = std::strtoul(lower.c_str() + range + rangeHeader.size(), nullptr, 10);
+    size_t from = 0;
+    const std::string range = header("range");
+    if (known && range.rfind("bytes=", 0) == 0) {
+        const size_t offset = std::strtoul(range.c_str() + 6, nullptr, 10);
+        const std::string ifRange = header("if-range");
         {
             kit::Lock lock(m_lock);
-            m_ranges.push_back(path + " from " + std::to_string(from));
+            m_ranges.push_back(path + " from " + std::to_string(offset));
+            m_ifRanges.push_back(ifRange);
         }
-        if (route.status == 200 && route.rangeWhole) {
-            route = Route{200, route.body, Route::Whole, 0, 0, route.answerDelay};
-        } else if (route.status == 200 && route.mode != Route::StallCutOff && from <= route.body.size()) {
+        const bool current = ifRange.empty() || route.ignoreIfRange || (!etag.empty() && ifRange == etag) ||
+                             (!lastModified.empty() && ifRange == lastModified);
+        if (route.holdRanges) {
+            ::SetEvent(m_stalled.get());
+            HANDLE wake[] = {m_release.get(), m_stopping.get()};
+            ::WaitForMultipleObjects(2, wake, FALSE, 60000);
+        }
+        if (route.status == 200 && route.mode != Route::StallCutOff && !route.rangeWhole && current &&
+            offset <= route.body.size()) {
+            from = offset;
             extra = "Content-Range: bytes " + std::to_string(from) + "-" + std::to_string(route.body.size() - 1) + "/" +
                     std::to_string(route.body.size()) + "\r\n";
-            route = Route{206, route.body.substr(from), Route::Whole, 0, 0, route.answerDelay};
+            route.status = 206;
         }
+        if (route.mode != Route::StallCutOff && route.mode != Route::CutOff && route.mode != Route::Reset)
+            route.mode = Route::Whole;  // the rest goes at once
     }
+    const bool cut = (route.mode == Route::CutOff || route.mode == Route::Reset) &&
+                     (route.cutAnswers < 0 || answer < route.cutAnswers);
+    if ((route.mode == Route::CutOff || route.mode == Route::Reset) && !cut) route.mode = Route::Whole;
+    const std::string body = route.body.substr(from);
+    if (!etag.empty()) extra += "ETag: " + etag + "\r\n";
+    if (!lastModified.empty()) extra += "Last-Modified: " + lastModified + "\r\n";
     // Silences end early when the server stops.
     auto silent = [&](DWORD milliseconds) { return ::WaitForSingleObject(m_stopping.get(), milliseconds) == WAIT_TIMEOUT; };
     std::string head = "HTTP/1.1 " + std::to_string(route.status) + " Status\r\nContent-Type: application/octet-stream\r\n" +
-                       extra + "Content-Length: " + std::to_string(route.body.size()) + "\r\nConnection: close\r\n\r\n";
+                       extra + "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n";
     bool ok = silent(route.answerDelay) && SendAll(client, head.data(), head.size());
-    if (ok && route.mode == Route::CutOff) {
-        SendAll(client, route.body.data(), route.breakAt);
+    bool reset = false;
+    if (ok && cut) {
+        const size_t until = route.breakAt > from ? std::min(route.breakAt - from, body.size()) : 0;
+        SendAll(client, body.data(), until);
+        reset = route.mode == Route::Reset;
     } else if (ok && route.mode == Route::Pause) {
-        if (SendAll(client, route.body.data(), route.breakAt)) {
+        if (SendAll(client, body.data(), route.breakAt)) {
             ::SetEvent(m_stalled.get());
-            if (silent(route.pause)) SendAll(client, route.body.data() + route.breakAt, route.body.size() - route.breakAt);
+            if (silent(route.pause)) SendAll(client, body.data() + route.breakAt, body.size() - route.breakAt);
         }
     } else if (ok && (route.mode == Route::Stall || route.mode == Route::StallCutOff)) {
-        ok = SendAll(client, route.body.data(), route.breakAt);
+        ok = SendAll(client, body.data(), route.breakAt);
         ::SetEvent(m_stalled.get());
         HANDLE wake[] = {m_release.get(), m_stopping.get()};
         if (ok && ::WaitForMultipleObjects(2, wake, FALSE, 60000) == WAIT_OBJECT_0 && route.mode == Route::Stall)
-            SendAll(client, route.body.data() + route.breakAt, route.body.size() - route.breakAt);
+            SendAll(client, body.data() + route.breakAt, body.size() - route.breakAt);
     } else if (ok) {
-        SendAll(client, route.body.data(), route.body.size());
+        SendAll(client, body.data(), body.size());
     }
-    ::shutdown(client, SD_SEND);
-    // Drain what the client still sends until it closes, so the close is orderly.
-    DWORD quiet = 2000;
-    ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&quiet), sizeof quiet);
-    while (::recv(client, buffer, sizeof buffer, 0) > 0) {
+    if (reset) {
+        // A close with no lingering sends a reset instead of the orderly end.
+        linger abort{1, 0};
+        ::setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&abort), sizeof abort);
+    } else {
+        ::shutdown(client, SD_SEND);
+        // Drain what the client still sends until it closes, so the close is orderly.
+        DWORD quiet = 2000;
+        ::setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&quiet), sizeof quiet);
+        while (::recv(client, buffer, sizeof buffer, 0) > 0) {
+        }
     }
     kit::Lock lock(m_lock);
     for (UINT_PTR& known_client : m_clients) {

@@ -271,6 +271,7 @@ TEST_CASE("Cancel once and twice during a stalled download; a failed download") 
     }
     SUBCASE("a file that cannot be downloaded") {
         WindowRig rig;
+        rig.calls.timeouts = DownloadTimeouts{1000, 2500};  // every answer is cut: it fails at the stall limit
         rig.Serve("one.bin", Route{200, Pattern(9000, 4), Route::CutOff, 1000});
         CUpdateDlg& dialog = rig.Open();
         rig.Press(IDC_UPDATE_BUTTON);
@@ -289,6 +290,59 @@ TEST_CASE("Cancel once and twice during a stalled download; a failed download") 
         CHECK(::GetTickCount64() - start < 3000);
         rig.server.ReleaseStalls();
         Pump(500);
+    }
+}
+
+TEST_CASE("lines that drop, a file that changes, a file never answered: handed over only when every file is whole") {
+    struct Case {
+        const char* name;
+        bool handOver;
+    };
+    const Case cases[] = {
+        {"a reset half way through each file's first answer", true},
+        {"a file that changes on the server after its cut first answer", true},
+        {"a file never answered, a served file after it", false},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(c.name);
+        WindowRig rig;
+        const std::string one = Pattern(9000, 6), two = Pattern(3000, 7), changed = Pattern(12000, 8);
+        Route first{200, one, Route::Reset, 4500};
+        first.cutAnswers = 1;
+        Route second{200, two, Route::Reset, 1500};
+        second.cutAnswers = 1;
+        std::string expectedOne = one;
+        if (c.handOver && std::string(c.name).find("changes") != std::string::npos) {
+            first.changedBody = changed;
+            expectedOne = changed;
+        }
+        if (!c.handOver) {
+            rig.calls.timeouts = DownloadTimeouts{400, 2500};
+            first = Route{200, one};
+            first.answerDelay = 60000;  // until the service stops
+        }
+        rig.Serve("one.bin", first);
+        rig.Serve("sub/two.txt", second);
+        CUpdateDlg& dialog = rig.Open();
+        std::unique_ptr<DialogDriver> handOver;
+        if (c.handOver) handOver = std::make_unique<DialogDriver>(::GetCurrentThreadId(), "pendrake", IDOK, 30000);
+        rig.Press(IDC_UPDATE_BUTTON);
+        REQUIRE(PumpUntil([&] { return !dialog.IsBusy(); }, 30000));
+        CHECK(ReadWholeFile(rig.temp.path() + "_update/_files/sub/two.txt") == two);
+        if (c.handOver) {
+            CHECK(handOver->Answered());
+            CHECK(g_commandLines.size() == 1);
+            CHECK(ReadWholeFile(rig.temp.path() + "_update/_files/one.bin") == expectedOne);
+            continue;
+        }
+        CHECK(g_commandLines.empty());
+        CHECK(rig.ItemText(IDC_UPDATE_STATUS) == "обновление не выполнено");
+        CHECK(rig.Visible(IDC_UPDATE_STATUS));
+        CHECK_FALSE(rig.Enabled(IDC_UPDATE_BUTTON));
+        CHECK(rig.Enabled(IDC_UPDATE_EXIT));
+        CHECK(FindWindowA("#32770", "pendrake") == nullptr);  // no hand-over box
+        CHECK(rig.Log().find("[09:08:07] ОШИБКА Файл не найден one.bin\r\n") != std::string::npos);
+        CHECK(rig.Log().find("[09:08:07] всего загружено 1 файлов (3 KB)\r\n") != std::string::npos);
     }
 }
 

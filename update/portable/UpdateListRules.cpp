@@ -67,6 +67,9 @@ bool IsDeviceName(std::string_view component) {
 
 bool IsSafePart(std::string_view part) {
     if (!part.empty() && IsSeparator(part.front())) return false;  // absolute, or a network path
+    for (char c : part) {
+        if (static_cast<unsigned char>(c) < 0x20) return false;  // control characters: no file name holds them
+    }
     if (part.find(':') != std::string_view::npos) return false;   // drive letter, stream name
     std::size_t start = 0;
     while (start <= part.size()) {

@@ -18,10 +18,11 @@
 std::uint32_t ParseColorText(const char* text);
 
 // Whether a section's localpath and name may be joined below the download folder and the program
-// folder: neither may be absolute (a leading separator), hold a colon (drive letters, streams) or
-// have a component of two or more dots (with blanks: the system drops trailing dots and blanks),
-// nor a component that names a device (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, also with an
-// extension or trailing dots and blanks, in any case): its bytes would go to the device.
+// folder: neither may be absolute (a leading separator), hold a colon (drive letters, streams) or a
+// control character (a byte below 0x20), or have a component of two or more dots (with blanks: the
+// system drops trailing dots and blanks), nor a component that names a device (CON, PRN, AUX, NUL,
+// COM1-COM9, LPT1-LPT9, also with an extension or trailing dots and blanks, in any case): its bytes
+// would go to the device.
 bool IsSafeListPath(const char* localpath, const char* name);
 
 // Where a file section's values come from (the saved list file, in the engine).
