@@ -1,8 +1,8 @@
 // The update checks against a server that accepts the connection and never answers, and against
 // one that answers only after two seconds, with the WinInet spy in place of this program's WinInet
-// imports: the quick check and the engine's list fetches give up on the silent one by their
-// Parts' roads (no newer version; the list cannot be opened), and still read the slow one at their
-// real time-outs, which go on each request's connection.
+// imports: the quick check and the engine's list fetches give up on the silent one as on any
+// unreachable server (no newer version; the list cannot be opened), and still read the slow one at
+// their real time-outs, which go on each request's connection.
 #include <doctest/doctest.h>
 
 #include <windows.h>
