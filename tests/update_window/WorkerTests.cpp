@@ -589,6 +589,78 @@ TEST_CASE("a forced stop while the worker reports and while it waits for a silen
     }
 }
 
+namespace {
+
+// A file step that waits, inside the step, until the test releases it.
+struct HeldStep {
+    RunSignals* signals;
+    kit::UniqueHandle entered{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    kit::UniqueHandle release{::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    bool ran = false;
+};
+
+DWORD WINAPI RunHeldStep(void* context) {
+    auto* step = static_cast<HeldStep*>(context);
+    step->signals->FileStep([&] {
+        ::SetEvent(step->entered.get());
+        ::WaitForSingleObject(step->release.get(), 30000);
+        step->ran = true;
+        return true;
+    });
+    return 0;
+}
+
+DWORD WINAPI RunStop(void* signals) {
+    static_cast<RunSignals*>(signals)->Stop();
+    return 0;
+}
+
+DWORD WINAPI RunPause(void* signals) { return static_cast<RunSignals*>(signals)->Pause(60000) ? 1 : 0; }
+
+}  // namespace
+
+// What a stop from another thread leaves a run: no file step begins after it (one under way ends
+// before the stop returns), no call is made on a handle it closed, and a pause ends.
+TEST_CASE("the run's signals: a stop waits for a file step under way, then refuses steps and calls on its handles") {
+    RunSignals signals;
+    HINTERNET session = ::InternetOpenA("signals-test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+    REQUIRE(session);
+    REQUIRE(signals.Handles().Add(session));
+    bool called = false;
+    CHECK(signals.Handles().With(session, [&] { called = true; }));
+    CHECK(called);
+
+    HeldStep step{&signals};
+    kit::UniqueHandle stepThread(::CreateThread(nullptr, 0, &RunHeldStep, &step, 0, nullptr));
+    REQUIRE(::WaitForSingleObject(step.entered.get(), 10000) == WAIT_OBJECT_0);
+    kit::UniqueHandle stopThread(::CreateThread(nullptr, 0, &RunStop, &signals, 0, nullptr));
+    // The stop cannot return while the step runs, however long it is given.
+    CHECK(::WaitForSingleObject(stopThread.get(), 200) == WAIT_TIMEOUT);
+    ::SetEvent(step.release.get());
+    REQUIRE(::WaitForSingleObject(stopThread.get(), 10000) == WAIT_OBJECT_0);
+    REQUIRE(::WaitForSingleObject(stepThread.get(), 10000) == WAIT_OBJECT_0);
+    CHECK(step.ran);
+
+    bool stepped = false;
+    CHECK_FALSE(signals.FileStep([&] { return stepped = true; }));
+    CHECK_FALSE(stepped);
+    called = false;
+    CHECK_FALSE(signals.Handles().With(session, [&] { called = true; }));  // closed by the stop
+    CHECK_FALSE(called);
+    CHECK_FALSE(signals.Handles().Holds(session));
+    CHECK_FALSE(signals.Handles().Add(::InternetOpenA("signals-test", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)));
+    CHECK_FALSE(signals.Pause(60000));  // returns at once
+
+    // A cancel from another thread ends a pause, under way or to come.
+    RunSignals cancelled;
+    kit::UniqueHandle pauseThread(::CreateThread(nullptr, 0, &RunPause, &cancelled, 0, nullptr));
+    cancelled.Cancel();
+    REQUIRE(::WaitForSingleObject(pauseThread.get(), 10000) == WAIT_OBJECT_0);
+    DWORD paused = 2;
+    ::GetExitCodeThread(pauseThread.get(), &paused);
+    CHECK(paused == 0);
+}
+
 // A user who retries downloads again and again in one process: whichever way a run ends, the
 // kernel handles, GDI objects and windows do not grow with the number of runs.
 TEST_CASE("20 downloads in one process, ending every way, leave no kernel handle, GDI object or window behind") {
