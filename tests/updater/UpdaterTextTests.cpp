@@ -57,6 +57,8 @@ TEST_CASE("the tree copy joins only plain names below the program folder") {
         // Devices, as the update list refuses them: any case, with an extension, trailing blanks.
         {"con", false}, {"NUL.txt", false}, {"com1.tar.gz", false}, {"Lpt9", false}, {"aux .txt", false},
         {"prn  ", false}, {"console.txt", true}, {"com10", true}, {"lpt0.log", true}, {"nul_file", true},
+        // Control characters anywhere; a blank is a plain character.
+        {"a\tb.txt", false}, {"name\x1F", false}, {"\x01", false}, {"\r\n", false}, {"a b.txt", true},
     };
     for (const auto& row : rows) {
         CAPTURE(row.first);
