@@ -7,6 +7,7 @@
 
 #include "base/ServerSilence.h"
 #include "update/BodyDownload.h"
+#include "update/HttpUrlParts.h"
 
 namespace {
 
@@ -179,38 +180,22 @@ void FileRequest::Close() {
 
 FileRequest FileRequest::Open(HINTERNET session, const char* url, RunSignals& signals, const DownloadTimeouts& timeouts) {
     if (!session || signals.Stopped()) return {};
-    char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = {};
-    char user[256] = {}, password[256] = {};
-    URL_COMPONENTSA parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = sizeof host;
-    parts.lpszUserName = user;
-    parts.dwUserNameLength = sizeof user;
-    parts.lpszPassword = password;
-    parts.dwPasswordLength = sizeof password;
-    parts.dwUrlPathLength = 1;  // pointers into `url`
-    parts.dwExtraInfoLength = 1;
-    if (!::InternetCrackUrlA(url, 0, 0, &parts)) return {};
+    HttpUrlParts parts;
+    const UrlKind kind = SplitHttpUrl(url, &parts);
+    if (kind == UrlKind::Invalid) return {};
     InternetHandleSet& handles = signals.Handles();
-    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    if (kind == UrlKind::Other) {
         HINTERNET handle = ::InternetOpenUrlA(session, url, nullptr, 0, kOpenUrlFlags, 0);
         if (!handles.Add(handle)) return {};
         FileRequest opened(&signals, timeouts, nullptr, handle, {}, 0);
         if (signals.Stopped()) return {};  // opened after the stop: not ours to use
         return opened;
     }
-    std::string object;
-    if (parts.lpszUrlPath) object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    if (parts.lpszExtraInfo) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (object.empty()) object.assign(1, '/');
-
-    HINTERNET connection = ::InternetConnectA(session, host, parts.nPort, *user ? user : nullptr,
-                                              *password ? password : nullptr, INTERNET_SERVICE_HTTP, 0, 0);
+    HINTERNET connection = ConnectHttp(session, parts, 0);
     if (!handles.Add(connection)) return {};
     DWORD flags = kOpenUrlFlags;
-    if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-    FileRequest opened(&signals, timeouts, connection, nullptr, std::move(object), flags);
+    if (parts.secure) flags |= INTERNET_FLAG_SECURE;
+    FileRequest opened(&signals, timeouts, connection, nullptr, std::move(parts.object), flags);
     const bool timed = handles.With(connection, [&] {
         DWORD timeout = timeouts.silenceMilliseconds;
         for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT})

@@ -9,6 +9,7 @@
 
 #include "update/BodyDownload.h"
 #include "update/DownloadWorker.h"
+#include "update/HttpUrlParts.h"
 #include "update/portable/FormatText.h"
 #include "update/portable/UpdateListRules.h"
 
@@ -126,40 +127,24 @@ OpenedUrl CUpdateEngine::OpenUrl(kit::String& url) {
 
 OpenedUrl OpenUrlWithTimeouts(HINTERNET session, const char* url, DWORD flags, DWORD_PTR context,
                               DWORD silenceMilliseconds) {
-    char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = "";
-    char user[INTERNET_MAX_USER_NAME_LENGTH + 1] = "";
-    char password[INTERNET_MAX_PASSWORD_LENGTH + 1] = "";
-    URL_COMPONENTSA parts{};
-    parts.dwStructSize = sizeof parts;
-    parts.lpszHostName = host;
-    parts.dwHostNameLength = sizeof host;
-    parts.lpszUserName = user;
-    parts.dwUserNameLength = sizeof user;
-    parts.lpszPassword = password;
-    parts.dwPasswordLength = sizeof password;
-    parts.dwUrlPathLength = 1;  // pointers into `url`
-    parts.dwExtraInfoLength = 1;
     OpenedUrl opened;
-    if (!session || !url || !::InternetCrackUrlA(url, 0, 0, &parts)) return opened;
-    if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    if (!session) return opened;
+    HttpUrlParts parts;
+    const UrlKind kind = SplitHttpUrl(url, &parts);
+    if (kind == UrlKind::Invalid) return opened;
+    if (kind == UrlKind::Other) {
         opened.request.reset(::InternetOpenUrlA(session, url, nullptr, 0, flags, context));
         return opened;
     }
-    std::string object;
-    if (parts.lpszUrlPath) object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    if (parts.lpszExtraInfo) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (object.empty()) object.assign(1, '/');
-
-    opened.connection.reset(::InternetConnectA(session, host, parts.nPort, *user ? user : nullptr,
-                                               *password ? password : nullptr, INTERNET_SERVICE_HTTP, 0, context));
+    opened.connection.reset(ConnectHttp(session, parts, context));
     if (!opened.connection) return opened;
     for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
         DWORD value = silenceMilliseconds;
         ::InternetSetOptionA(opened.connection.get(), option, &value, sizeof value);
     }
-    if (parts.nScheme == INTERNET_SCHEME_HTTPS) flags |= INTERNET_FLAG_SECURE;
-    UniqueInternet request(
-        ::HttpOpenRequestA(opened.connection.get(), "GET", object.c_str(), nullptr, nullptr, nullptr, flags, context));
+    if (parts.secure) flags |= INTERNET_FLAG_SECURE;
+    UniqueInternet request(::HttpOpenRequestA(opened.connection.get(), "GET", parts.object.c_str(), nullptr, nullptr,
+                                              nullptr, flags, context));
     if (!request || !::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return OpenedUrl();
     opened.request = std::move(request);
     return opened;

@@ -1,0 +1,36 @@
+#include "update/HttpUrlParts.h"
+
+UrlKind SplitHttpUrl(const char* url, HttpUrlParts* parts) {
+    if (!url) return UrlKind::Invalid;
+    char host[INTERNET_MAX_HOST_NAME_LENGTH + 1] = "";
+    char user[INTERNET_MAX_USER_NAME_LENGTH + 1] = "";
+    char password[INTERNET_MAX_PASSWORD_LENGTH + 1] = "";
+    URL_COMPONENTSA cracked{};
+    cracked.dwStructSize = sizeof cracked;
+    cracked.lpszHostName = host;
+    cracked.dwHostNameLength = sizeof host;
+    cracked.lpszUserName = user;
+    cracked.dwUserNameLength = sizeof user;
+    cracked.lpszPassword = password;
+    cracked.dwPasswordLength = sizeof password;
+    cracked.dwUrlPathLength = 1;  // pointers into `url`
+    cracked.dwExtraInfoLength = 1;
+    if (!::InternetCrackUrlA(url, 0, 0, &cracked)) return UrlKind::Invalid;
+    if (cracked.nScheme != INTERNET_SCHEME_HTTP && cracked.nScheme != INTERNET_SCHEME_HTTPS) return UrlKind::Other;
+    parts->secure = cracked.nScheme == INTERNET_SCHEME_HTTPS;
+    parts->host = host;
+    parts->port = cracked.nPort;
+    parts->user = user;
+    parts->password = password;
+    parts->object.clear();
+    if (cracked.lpszUrlPath) parts->object.assign(cracked.lpszUrlPath, cracked.dwUrlPathLength);
+    if (cracked.lpszExtraInfo) parts->object.append(cracked.lpszExtraInfo, cracked.dwExtraInfoLength);
+    if (parts->object.empty()) parts->object.assign(1, '/');
+    return UrlKind::Http;
+}
+
+HINTERNET ConnectHttp(HINTERNET session, const HttpUrlParts& parts, DWORD_PTR context) {
+    return ::InternetConnectA(session, parts.host.c_str(), parts.port, parts.user.empty() ? nullptr : parts.user.c_str(),
+                              parts.password.empty() ? nullptr : parts.password.c_str(), INTERNET_SERVICE_HTTP, 0,
+                              context);
+}
