@@ -7,13 +7,10 @@
 
 #include "base/ServerSilence.h"
 #include "update/BodyDownload.h"
-#include "update/HttpUrlParts.h"
+#include "update/UrlOpen.h"
 
 namespace {
 
-constexpr DWORD kOpenUrlFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NEED_FILE;
-static_assert(kOpenUrlFlags == 0x80000C10);
 // How long a request that the line cut at once (not after the server's silence) waits before it
 // is sent again, so that a line that keeps dropping is not asked as fast as it drops.
 constexpr DWORD kRetryPauseMilliseconds = 1000;
@@ -216,6 +213,8 @@ bool FileRequest::IsCut(DWORD error) {
            error == ERROR_INTERNET_CONNECTION_RESET;
 }
 
+DWORD FileRequest::RetryPause() const { return std::min(kRetryPauseMilliseconds, m_timeouts.silenceMilliseconds / 2); }
+
 bool FileRequest::Stalled(ULONGLONG lastProgress) const {
     return ::GetTickCount64() - lastProgress >= m_timeouts.stallLimitMilliseconds;
 }
@@ -238,7 +237,7 @@ HINTERNET FileRequest::SendRequest(const char* headers, ULONGLONG lastProgress) 
         if (m_signals->Halted() || !IsCut(error) || Stalled(lastProgress)) return nullptr;
         // Cut at once rather than after the server's silence: a moment before the next try.
         const bool atOnce = !kit::EndedBySilence(error, ::GetTickCount64() - sentAt, m_timeouts.silenceMilliseconds);
-        if (atOnce && !m_signals->Pause(std::min(kRetryPauseMilliseconds, m_timeouts.silenceMilliseconds / 2)))
+        if (atOnce && !m_signals->Pause(RetryPause()))
             return nullptr;
     }
 }
@@ -256,7 +255,7 @@ bool FileRequest::ReadAnswer(HINTERNET request, DWORD* status, std::string* cont
 
 FileRequest::Resumed FileRequest::Resume(long long offset, bool pauseFirst, ULONGLONG lastProgress) {
     if (!m_connection) return Resumed::No;  // another protocol: nothing to ask again
-    if (pauseFirst && !m_signals->Pause(std::min(kRetryPauseMilliseconds, m_timeouts.silenceMilliseconds / 2)))
+    if (pauseFirst && !m_signals->Pause(RetryPause()))
         return Resumed::No;
     // Without a validator the rest could belong to another version: the whole file again then.
     const std::string validator = offset > 0 ? IfRangeValidator(m_body) : std::string();

@@ -127,8 +127,11 @@ private:
     HINTERNET SendRequest(const char* headers, ULONGLONG lastProgress);
     // The identity and status of the answer in `request`; false when the stop took the handle.
     bool ReadAnswer(HINTERNET request, DWORD* status, std::string* contentRange, BodyIdentity* identity);
-    // Asks for the body from `offset` on, after a cut that waited for the line (`waited`) or not.
-    Resumed Resume(long long offset, bool waited, ULONGLONG lastProgress);
+    // Asks for the body from `offset` on, first waiting a moment when `pauseFirst` (a cut that came
+    // at once with nothing new since the last request).
+    Resumed Resume(long long offset, bool pauseFirst, ULONGLONG lastProgress);
+    // The moment a request waits before it is sent again after a cut that came at once.
+    DWORD RetryPause() const;
 
     RunSignals* m_signals = nullptr;
     DownloadTimeouts m_timeouts;
@@ -138,5 +141,4 @@ private:
     DWORD m_flags = 0;
     BodyIdentity m_body;          // of the answer that brought the body from its first byte
     bool m_bodyChanged = false;   // the last restart brought another version of the file
-    bool m_progressSinceRequest = true;
 };

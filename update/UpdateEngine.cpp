@@ -9,15 +9,11 @@
 
 #include "update/BodyDownload.h"
 #include "update/DownloadWorker.h"
-#include "update/HttpUrlParts.h"
 #include "update/portable/FormatText.h"
 #include "update/portable/UpdateListRules.h"
 
 namespace {
 
-constexpr DWORD kOpenUrlFlags =
-    INTERNET_FLAG_RELOAD | INTERNET_FLAG_RESYNCHRONIZE | INTERNET_FLAG_HYPERLINK | INTERNET_FLAG_NEED_FILE;
-static_assert(kOpenUrlFlags == 0x80000C10);
 constexpr DWORD kCanonicalCapacity = 1024;
 
 // The profile functions as the reader of the saved list file.
@@ -122,31 +118,6 @@ OpenedUrl CUpdateEngine::OpenUrl(kit::String& url) {
                                                           : DownloadTimeouts{}.silenceMilliseconds;
     OpenedUrl opened = OpenUrlWithTimeouts(m_session.get(), canonical, kOpenUrlFlags, 0, silence);
     url = canonical;
-    return opened;
-}
-
-OpenedUrl OpenUrlWithTimeouts(HINTERNET session, const char* url, DWORD flags, DWORD_PTR context,
-                              DWORD silenceMilliseconds) {
-    OpenedUrl opened;
-    if (!session) return opened;
-    HttpUrlParts parts;
-    const UrlKind kind = SplitHttpUrl(url, &parts);
-    if (kind == UrlKind::Invalid) return opened;
-    if (kind == UrlKind::Other) {
-        opened.request.reset(::InternetOpenUrlA(session, url, nullptr, 0, flags, context));
-        return opened;
-    }
-    opened.connection.reset(ConnectHttp(session, parts, context));
-    if (!opened.connection) return opened;
-    for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD value = silenceMilliseconds;
-        ::InternetSetOptionA(opened.connection.get(), option, &value, sizeof value);
-    }
-    if (parts.secure) flags |= INTERNET_FLAG_SECURE;
-    UniqueInternet request(::HttpOpenRequestA(opened.connection.get(), "GET", parts.object.c_str(), nullptr, nullptr,
-                                              nullptr, flags, context));
-    if (!request || !::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return OpenedUrl();
-    opened.request = std::move(request);
     return opened;
 }
 

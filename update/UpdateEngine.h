@@ -16,29 +16,7 @@
 #include "base/String.h"
 #include "base/Unique.h"
 #include "update/UpdateMessages.h"
-
-namespace updatedetail {
-inline void CloseInternetHandle(HINTERNET handle) { ::InternetCloseHandle(handle); }
-}  // namespace updatedetail
-
-using UniqueInternet = kit::Unique<kit::NullTraits<HINTERNET, updatedetail::CloseInternetHandle>>;
-
-// An open URL of the list fetches and the quick check: the request to read from and, for HTTP, the
-// connection it was sent on; the request is closed first.
-struct OpenedUrl {
-    UniqueInternet connection;
-    UniqueInternet request;
-    HINTERNET get() const { return request.get(); }
-    explicit operator bool() const { return static_cast<bool>(request); }
-};
-
-// Opens `url` on `session` as InternetOpenUrlA does (the same flags and context), but an HTTP or
-// HTTPS URL through a connection of its own whose send and receive time-outs are
-// `silenceMilliseconds`: Wine honours these on a connection, not on the session that
-// InternetOpenUrlA would take them from, so a server that accepts and never answers fails the
-// open after that long. Empty when the URL cannot be opened.
-OpenedUrl OpenUrlWithTimeouts(HINTERNET session, const char* url, DWORD flags, DWORD_PTR context,
-                              DWORD silenceMilliseconds);
+#include "update/UrlOpen.h"
 
 // Resource type and ids of the files the plug-in carries.
 constexpr char kFileResourceType[] = "FILES";

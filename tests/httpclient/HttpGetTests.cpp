@@ -395,9 +395,7 @@ TEST_CASE("time-outs go on every connection and request the client opens, not on
     const auto timeoutsSet = [](const WinInetSpy& spy) {
         std::vector<Set> set;
         for (const auto& r : spy.CallsOf(WinInetCall::InternetSetOption)) {
-            DWORD value = 0xdeadbeef;
-            if (r.text.size() == sizeof value) std::memcpy(&value, r.text.data(), sizeof value);
-            set.push_back({r.handle, r.number, value});
+            set.push_back({r.handle, r.number, OptionDword(r)});
         }
         return set;
     };

@@ -215,6 +215,12 @@ void* spy_InternetWriteFile __asm__(SPY_IMPORT_SLOT(InternetWriteFile, 16)) = re
 void* spy_HttpEndRequestA __asm__(SPY_IMPORT_SLOT(HttpEndRequestA, 16)) = reinterpret_cast<void*>(&SpyHttpEndRequestA);
 }
 
+DWORD OptionDword(const WinInetRecord& call) {
+    DWORD value = 0xdeadbeef;
+    if (call.text.size() == sizeof value) std::memcpy(&value, call.text.data(), sizeof value);
+    return value;
+}
+
 const char* WinInetCallName(WinInetCall call) {
     static const char* const kNames[] = {
         "InternetOpenA",      "InternetConnectA", "HttpOpenRequestA", "HttpAddRequestHeadersA", "HttpSendRequestA",

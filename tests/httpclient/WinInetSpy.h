@@ -57,6 +57,10 @@ struct WinInetRecord {
     DWORD error = 0;
 };
 
+// The DWORD an InternetSetOption call set (its buffer's bytes), or 0xdeadbeef when the buffer
+// was not a DWORD.
+DWORD OptionDword(const WinInetRecord& call);
+
 // Starts a fresh record (calls, failures, open handles) and clears it again when it ends; one per
 // test case.
 class WinInetSpy {

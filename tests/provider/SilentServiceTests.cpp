@@ -40,9 +40,7 @@ std::map<HINTERNET, OptionValues> TimeoutsByHandle(const WinInetSpy& spy) {
         if (call.number != INTERNET_OPTION_CONNECT_TIMEOUT && call.number != INTERNET_OPTION_SEND_TIMEOUT &&
             call.number != INTERNET_OPTION_RECEIVE_TIMEOUT)
             continue;
-        DWORD value = 0xdeadbeef;
-        if (call.text.size() == sizeof value) std::memcpy(&value, call.text.data(), sizeof value);
-        set[call.handle][call.number].push_back(value);
+        set[call.handle][call.number].push_back(testsupport::OptionDword(call));
     }
     return set;
 }

@@ -47,8 +47,7 @@ std::vector<std::pair<WinInetCall, OptionValues>> OptionsByCreation(const WinIne
             created.push_back({call.call, {}});
             live.emplace_back(call.result, created.size() - 1);
         } else if (call.call == WinInetCall::InternetSetOption) {
-            DWORD value = 0xdeadbeef;
-            if (call.text.size() == sizeof value) std::memcpy(&value, call.text.data(), sizeof value);
+            const DWORD value = testsupport::OptionDword(call);
             for (auto it = live.rbegin(); it != live.rend(); ++it) {
                 if (it->first == call.handle) {
                     created[it->second].second.emplace_back(call.number, value);

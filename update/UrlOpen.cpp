@@ -1,4 +1,7 @@
-#include "update/HttpUrlParts.h"
+// How the update road opens URLs (see UrlOpen.h).
+#include "update/UrlOpen.h"
+
+#include <utility>
 
 UrlKind SplitHttpUrl(const char* url, HttpUrlParts* parts) {
     if (!url) return UrlKind::Invalid;
@@ -33,4 +36,29 @@ HINTERNET ConnectHttp(HINTERNET session, const HttpUrlParts& parts, DWORD_PTR co
     return ::InternetConnectA(session, parts.host.c_str(), parts.port, parts.user.empty() ? nullptr : parts.user.c_str(),
                               parts.password.empty() ? nullptr : parts.password.c_str(), INTERNET_SERVICE_HTTP, 0,
                               context);
+}
+
+OpenedUrl OpenUrlWithTimeouts(HINTERNET session, const char* url, DWORD flags, DWORD_PTR context,
+                              DWORD silenceMilliseconds) {
+    OpenedUrl opened;
+    if (!session) return opened;
+    HttpUrlParts parts;
+    const UrlKind kind = SplitHttpUrl(url, &parts);
+    if (kind == UrlKind::Invalid) return opened;
+    if (kind == UrlKind::Other) {
+        opened.request.reset(::InternetOpenUrlA(session, url, nullptr, 0, flags, context));
+        return opened;
+    }
+    opened.connection.reset(ConnectHttp(session, parts, context));
+    if (!opened.connection) return opened;
+    for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
+        DWORD value = silenceMilliseconds;
+        ::InternetSetOptionA(opened.connection.get(), option, &value, sizeof value);
+    }
+    if (parts.secure) flags |= INTERNET_FLAG_SECURE;
+    UniqueInternet request(::HttpOpenRequestA(opened.connection.get(), "GET", parts.object.c_str(), nullptr, nullptr,
+                                              nullptr, flags, context));
+    if (!request || !::HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0)) return OpenedUrl();
+    opened.request = std::move(request);
+    return opened;
 }
