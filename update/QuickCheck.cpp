@@ -42,7 +42,8 @@ bool QuickUpdateCheck(const UpdateStartInfo* info) {
     ::InternetSetOptionA(session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, &timeout, sizeof timeout);
 
     kit::String url = kit::String(info->baseUrl) + UpdateList::kServerFile;
-    OpenedUrl file = OpenUrlWithTimeouts(session.get(), url, INTERNET_FLAG_TRANSFER_ASCII, 1, kQuickSilenceTimeout);
+    OpenedUrl file = OpenUrlWithTimeouts(session.get(), url, INTERNET_FLAG_TRANSFER_ASCII, 1, kQuickConnectTimeout,
+                                         kQuickSilenceTimeout);
     if (!file) return false;
     // An error page is not the list, whatever its first line says.
     DWORD status = 0;

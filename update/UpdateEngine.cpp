@@ -116,7 +116,8 @@ OpenedUrl CUpdateEngine::OpenUrl(kit::String& url) {
     if (!::InternetCanonicalizeUrlA(url, canonical, &length, ICU_BROWSER_MODE)) return OpenedUrl();
     const DWORD silence = m_calls.listSilenceMilliseconds ? m_calls.listSilenceMilliseconds
                                                           : DownloadTimeouts{}.silenceMilliseconds;
-    OpenedUrl opened = OpenUrlWithTimeouts(m_session.get(), canonical, kOpenUrlFlags, 0, silence);
+    // The worker's time-outs: it waits as long for a connection as for a silent server.
+    OpenedUrl opened = OpenUrlWithTimeouts(m_session.get(), canonical, kOpenUrlFlags, 0, silence, silence);
     url = canonical;
     return opened;
 }

@@ -48,7 +48,7 @@ struct UpdateSystemCalls {
     BOOL(WINAPI* httpQueryInfo)(HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length,
                                 LPDWORD index) = ::HttpQueryInfoA;
     HMODULE resourceModule = nullptr;  // null: the module that holds the engine (the plug-in)
-    // The send and receive time-outs of the list fetches; 0: the download worker's silence.
+    // The connect, send and receive time-outs of the list fetches; 0: the download worker's silence.
     DWORD listSilenceMilliseconds = 0;
 };
 

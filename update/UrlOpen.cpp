@@ -39,7 +39,7 @@ HINTERNET ConnectHttp(HINTERNET session, const HttpUrlParts& parts, DWORD_PTR co
 }
 
 OpenedUrl OpenUrlWithTimeouts(HINTERNET session, const char* url, DWORD flags, DWORD_PTR context,
-                              DWORD silenceMilliseconds) {
+                              DWORD connectMilliseconds, DWORD silenceMilliseconds) {
     OpenedUrl opened;
     if (!session) return opened;
     HttpUrlParts parts;
@@ -51,10 +51,11 @@ OpenedUrl OpenUrlWithTimeouts(HINTERNET session, const char* url, DWORD flags, D
     }
     opened.connection.reset(ConnectHttp(session, parts, context));
     if (!opened.connection) return opened;
-    for (DWORD option : {INTERNET_OPTION_SEND_TIMEOUT, INTERNET_OPTION_RECEIVE_TIMEOUT}) {
-        DWORD value = silenceMilliseconds;
-        ::InternetSetOptionA(opened.connection.get(), option, &value, sizeof value);
-    }
+    const std::pair<DWORD, DWORD> timeouts[] = {{INTERNET_OPTION_CONNECT_TIMEOUT, connectMilliseconds},
+                                                {INTERNET_OPTION_SEND_TIMEOUT, silenceMilliseconds},
+                                                {INTERNET_OPTION_RECEIVE_TIMEOUT, silenceMilliseconds}};
+    for (auto [option, milliseconds] : timeouts)
+        ::InternetSetOptionA(opened.connection.get(), option, &milliseconds, sizeof milliseconds);
     if (parts.secure) flags |= INTERNET_FLAG_SECURE;
     UniqueInternet request(::HttpOpenRequestA(opened.connection.get(), "GET", parts.object.c_str(), nullptr, nullptr,
                                               nullptr, flags, context));

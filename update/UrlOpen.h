@@ -50,7 +50,8 @@ struct OpenedUrl {
 };
 
 // Opens `url` on `session` as InternetOpenUrlA does (the same flags and context), an HTTP or HTTPS
-// URL through a connection whose send and receive time-outs are `silenceMilliseconds`. Empty when
-// the URL cannot be opened.
+// URL through a connection whose connect time-out is `connectMilliseconds` and whose send and
+// receive time-outs are `silenceMilliseconds`: a server that drops connection attempts holds the
+// caller no longer than one that never answers. Empty when the URL cannot be opened.
 OpenedUrl OpenUrlWithTimeouts(HINTERNET session, const char* url, DWORD flags, DWORD_PTR context,
-                              DWORD silenceMilliseconds);
+                              DWORD connectMilliseconds, DWORD silenceMilliseconds);

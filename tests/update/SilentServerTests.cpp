@@ -59,17 +59,20 @@ std::vector<std::pair<WinInetCall, OptionValues>> OptionsByCreation(const WinIne
     return created;
 }
 
-// The session got the connect time-out `connect` (0: none), every connection the send and receive
-// time-outs of `silence`, and no request a time-out of its own; returns how many connections there were.
-size_t CheckTimeouts(const WinInetSpy& spy, DWORD connect, DWORD silence) {
+// The session got the connect time-out `sessionConnect` (0: none), every connection the connect
+// time-out `connect` and the send and receive time-outs of `silence`, and no request a time-out of
+// its own; returns how many connections there were.
+size_t CheckTimeouts(const WinInetSpy& spy, DWORD sessionConnect, DWORD connect, DWORD silence) {
     size_t connections = 0;
     for (const auto& [kind, options] : OptionsByCreation(spy)) {
         CAPTURE(testsupport::WinInetCallName(kind));
         if (kind == WinInetCall::InternetOpen)
-            CHECK(options == (connect ? OptionValues{{INTERNET_OPTION_CONNECT_TIMEOUT, connect}} : OptionValues{}));
+            CHECK(options == (sessionConnect ? OptionValues{{INTERNET_OPTION_CONNECT_TIMEOUT, sessionConnect}} : OptionValues{}));
         if (kind == WinInetCall::InternetConnect) {
             ++connections;
-            CHECK(options == OptionValues{{INTERNET_OPTION_SEND_TIMEOUT, silence}, {INTERNET_OPTION_RECEIVE_TIMEOUT, silence}});
+            CHECK(options == OptionValues{{INTERNET_OPTION_CONNECT_TIMEOUT, connect},
+                                          {INTERNET_OPTION_SEND_TIMEOUT, silence},
+                                          {INTERNET_OPTION_RECEIVE_TIMEOUT, silence}});
         }
         if (kind == WinInetCall::HttpOpenRequest) CHECK(options.empty());
     }
@@ -133,9 +136,10 @@ TEST_CASE("the quick check finds no newer version on a silent server, and reads 
         WinInetSpy spy;
         const UpdateStartInfo info = StartInfo(c.url, installed);
         CHECK(QuickUpdateCheck(&info) == c.newer);
-        // The session keeps its connect time-out; the connection waits 5 s for each step.
+        // The session and the connection wait 3 s for the connection; the connection 5 s for each
+        // step after it.
         CHECK(spy.Count(WinInetCall::InternetOpen) == 1);
-        CHECK(CheckTimeouts(spy, 3000, 5000) == 1);
+        CHECK(CheckTimeouts(spy, 3000, 3000, 5000) == 1);
         const auto sends = spy.CallsOf(WinInetCall::HttpSendRequest);
         REQUIRE(sends.size() == 1);
         CHECK(sends[0].ok == c.newer);
@@ -152,7 +156,7 @@ TEST_CASE("the window's check on a silent server ends as for a list that cannot 
     CHECK(logs.back() == "ERROR NoConnect");
     CHECK_FALSE(Exists(rig.ListFile()));
     CHECK(rig.engine.GetFileList().empty());
-    CHECK(CheckTimeouts(spy, 0, 1500) == 1);  // the test open; the fetch never starts
+    CHECK(CheckTimeouts(spy, 0, 1500, 1500) == 1);  // the test open; the fetch never starts
     CHECK(spy.OpenHandles() == std::vector<HINTERNET>{rig.engine.GetSession()});  // only the engine's own
 }
 
@@ -163,7 +167,7 @@ TEST_CASE("a list fetch from a silent server leaves the saved list as it was") {
     WinInetSpy spy;
     CHECK(rig.engine.FetchUpdateList(SilentUrl().c_str()) == UpdateUrlNotOpened);
     CHECK(testsupport::ReadFile(rig.ListFile()) == saved);
-    CHECK(CheckTimeouts(spy, 0, 1500) == 1);
+    CHECK(CheckTimeouts(spy, 0, 1500, 1500) == 1);
     CHECK(spy.OpenHandles().empty());
 }
 
@@ -172,7 +176,7 @@ TEST_CASE("the window's check reads a slow server at the real time-outs of the d
     EngineRig rig("slow-check", SlowUrl(), 0);
     CHECK(rig.engine.RunUpdateCheck() == UpdateDone);
     CHECK(!rig.engine.GetFileList().empty());
-    CHECK(CheckTimeouts(spy, 0, 10000) == 2);  // the test open and the fetch
+    CHECK(CheckTimeouts(spy, 0, 10000, 10000) == 2);  // the test open and the fetch
     CHECK(spy.OpenHandles() == std::vector<HINTERNET>{rig.engine.GetSession()});
 }
 
