@@ -199,7 +199,7 @@ FileRequest FileRequest::Open(HINTERNET session, const char* url, RunSignals& si
             ::InternetSetOptionA(connection, option, &timeout, sizeof timeout);
     });
     if (!timed) return {};
-    HINTERNET request = opened.SendRequest(nullptr, ::GetTickCount64());
+    HINTERNET request = opened.SendRequest(nullptr, ::GetTickCount64(), false);
     if (!request) return {};
     opened.m_request = request;
     DWORD status = 0;
@@ -208,9 +208,26 @@ FileRequest FileRequest::Open(HINTERNET session, const char* url, RunSignals& si
     return opened;
 }
 
-bool FileRequest::IsCut(DWORD error) {
-    return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT || error == ERROR_INTERNET_CONNECTION_ABORTED ||
-           error == ERROR_INTERNET_CONNECTION_RESET;
+// Windows reports a reset or an abort of the connection as 12031 or 12030; Wine passes on the
+// socket's own error (10054, 10053) when the peer is a real one.
+bool FileRequest::IsCut(DWORD error, bool bodyBegun) {
+    switch (error) {
+    case ERROR_INTERNET_TIMEOUT:
+    case WSAETIMEDOUT:
+    case ERROR_INTERNET_CONNECTION_ABORTED:
+    case ERROR_INTERNET_CONNECTION_RESET:
+    case WSAECONNABORTED:
+    case WSAECONNRESET:
+        return true;
+    // A line that is down for a moment (a Wi-Fi that reconnects, a server that restarts): only
+    // once the file has begun to come is it worth waiting for.
+    case ERROR_INTERNET_CANNOT_CONNECT:
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+    case ERROR_INTERNET_DISCONNECTED:
+        return bodyBegun;
+    default:
+        return false;
+    }
 }
 
 DWORD FileRequest::RetryPause() const { return std::min(kRetryPauseMilliseconds, m_timeouts.silenceMilliseconds / 2); }
@@ -219,7 +236,7 @@ bool FileRequest::Stalled(ULONGLONG lastProgress) const {
     return ::GetTickCount64() - lastProgress >= m_timeouts.stallLimitMilliseconds;
 }
 
-HINTERNET FileRequest::SendRequest(const char* headers, ULONGLONG lastProgress) {
+HINTERNET FileRequest::SendRequest(const char* headers, ULONGLONG lastProgress, bool bodyBegun) {
     static const char* kAccept[] = {"*/*", nullptr};
     InternetHandleSet& handles = m_signals->Handles();
     for (;;) {
@@ -234,7 +251,7 @@ HINTERNET FileRequest::SendRequest(const char* headers, ULONGLONG lastProgress) 
         const DWORD error = sent ? 0 : ::GetLastError();
         if (sent && !m_signals->Stopped()) return request;
         handles.Close(request);  // an answer that came after the stop is not used
-        if (m_signals->Halted() || !IsCut(error) || Stalled(lastProgress)) return nullptr;
+        if (m_signals->Halted() || !IsCut(error, bodyBegun) || Stalled(lastProgress)) return nullptr;
         // Cut at once rather than after the server's silence: a moment before the next try.
         const bool atOnce = !kit::EndedBySilence(error, ::GetTickCount64() - sentAt, m_timeouts.silenceMilliseconds);
         if (atOnce && !m_signals->Pause(RetryPause()))
@@ -262,7 +279,7 @@ FileRequest::Resumed FileRequest::Resume(long long offset, bool pauseFirst, ULON
     for (bool ranged = !validator.empty();; ranged = false) {
         const std::string headers = ranged ? "Range: bytes=" + std::to_string(offset) + "-\r\nIf-Range: " + validator + "\r\n"
                                            : std::string();
-        HINTERNET request = SendRequest(ranged ? headers.c_str() : nullptr, lastProgress);
+        HINTERNET request = SendRequest(ranged ? headers.c_str() : nullptr, lastProgress, true);
         if (!request) return Resumed::No;
         m_signals->Handles().Close(m_request);
         m_request = request;
@@ -316,7 +333,7 @@ private:
                 return ReadResult::Data;
             }
             const long long length = m_request.m_body.length;
-            const bool cut = ok ? length >= 0 && received < length : IsCut(error);
+            const bool cut = ok ? length >= 0 && received < length : IsCut(error, true);
             if (signals.Cancelled()) return ReadResult::Abandoned;
             if (cut && !m_request.Stalled(m_lastProgress)) {
                 // A cut that did not wait for the line, with nothing new since the last request:

@@ -3,7 +3,9 @@
 // reset or an abort of the connection, an end before its announced length), and the check that
 // what follows is the rest of the same file (If-Range with the first answer's validator, the
 // partial answer's start and total); anything else brings the file again from its first byte. A
-// file fails only when no new byte of it has come for the stall limit.
+// request for the rest that finds the line down (no connection can be made, the name does not
+// resolve) is sent again too. A file fails only when no new byte of it has come for the stall
+// limit.
 //
 // The run's stop comes from another thread and closes the run's internet handles; the system may
 // then hand a closed handle's value to the next open, also one of another run. So a request makes
@@ -119,12 +121,14 @@ private:
 
     FileRequest(RunSignals* signals, const DownloadTimeouts& timeouts, HINTERNET connection, HINTERNET request,
                 std::string object, DWORD flags);
-    // Whether the failed call counts as a cut line: a time-out, or a connection reset or aborted.
-    static bool IsCut(DWORD error);
+    // Whether the failed call counts as a cut line: a time-out, or a connection reset or aborted;
+    // once the body has begun, also a connection that cannot be made for the moment.
+    static bool IsCut(DWORD error, bool bodyBegun);
     bool Stalled(ULONGLONG lastProgress) const;
     // Sends a GET for the object with `headers`, again while the line is cut (a silent server, a
-    // reset), the run goes on and a new byte has come within the stall limit; the request, or null.
-    HINTERNET SendRequest(const char* headers, ULONGLONG lastProgress);
+    // reset; after `bodyBegun`, a line that is down), the run goes on and a new byte has come
+    // within the stall limit; the request, or null.
+    HINTERNET SendRequest(const char* headers, ULONGLONG lastProgress, bool bodyBegun);
     // The identity and status of the answer in `request`; false when the stop took the handle.
     bool ReadAnswer(HINTERNET request, DWORD* status, std::string* contentRange, BodyIdentity* identity);
     // Asks for the body from `offset` on, first waiting a moment when `pauseFirst` (a cut that came

@@ -26,6 +26,7 @@ import time
 import urllib.parse
 
 import update_service
+import update_sites
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURES = os.path.join(HERE, "fixtures")
@@ -244,6 +245,7 @@ class Services:
     def __init__(self):
         self.recorder = Recorder()
         self.stats = StatsService(STATS_TABLE)
+        self.sites = update_sites.Sites()
 
     def route(self, request):
         path, method = request.path, request.method
@@ -263,6 +265,9 @@ class Services:
         if path == "/_reset" and method == "POST":
             self.recorder.reset()
             return text_reply(200, "reset\n")
+        site = self.sites.answer(request, Reply)
+        if site is not None:
+            return site
         if path == "/echo":
             return Reply(200, request.raw(), "application/octet-stream")
         if path.startswith("/status/"):
@@ -337,7 +342,7 @@ class OriginHandler(socketserver.StreamRequestHandler):
             return
         if request is None:
             return
-        if request.path not in ("/_requests", "/_reset"):
+        if request.path not in ("/_requests", "/_reset") and not request.path.startswith(update_sites.Sites.PREFIX):
             record = request.record(self.server.name, peer_port)
             record["proxy"] = services.recorder.proxy_for(peer_port)
             services.recorder.add(record)

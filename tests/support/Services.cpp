@@ -171,7 +171,8 @@ std::string Services::UniqueToken() {
     return token;
 }
 
-std::pair<int, std::string> Services::RawExchange(const std::string& method, const std::string& target) const {
+std::pair<int, std::string> Services::RawExchange(const std::string& method, const std::string& target,
+                                                  const std::string& body) const {
     UniqueSocket sock(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!sock) throw std::runtime_error("socket failed");
     sockaddr_in address{};
@@ -181,7 +182,7 @@ std::pair<int, std::string> Services::RawExchange(const std::string& method, con
     if (::connect(sock.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
         throw std::runtime_error("cannot connect to the test services (error " + std::to_string(::WSAGetLastError()) + ")");
     const std::string request = method + " " + target + " HTTP/1.0\r\nHost: " + Value("host") +
-                                "\r\nContent-Length: 0\r\n\r\n";
+                                "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     for (std::size_t sent = 0; sent < request.size();) {
         const int n = ::send(sock.get(), request.data() + sent, static_cast<int>(request.size() - sent), 0);
         if (n <= 0) throw std::runtime_error("send to the test services failed");

@@ -58,8 +58,10 @@ public:
     // A text unique to this process and call, for tagging requests ("t<pid>x<n>").
     static std::string UniqueToken();
 
-    // One HTTP/1.0 exchange with the plain server over Winsock: the status and the body.
-    std::pair<int, std::string> RawExchange(const std::string& method, const std::string& target) const;
+    // One HTTP/1.0 exchange with the plain server over Winsock, sending `body`: the status and the
+    // body of the answer.
+    std::pair<int, std::string> RawExchange(const std::string& method, const std::string& target,
+                                            const std::string& body = {}) const;
 
 private:
     Services();

@@ -123,7 +123,7 @@ std::vector<std::string> UpdateServer::IfRanges() const {
     return m_ifRanges;
 }
 
-std::string UpdateServer::ETagOf(const std::string& body, int version) {
+std::string UpdateSite::ETagOf(const std::string& body, int version) {
     std::uint32_t hash = 2166136261u;  // FNV-1a of the body
     for (unsigned char c : body) hash = (hash ^ c) * 16777619u;
     char tag[48];
@@ -131,7 +131,7 @@ std::string UpdateServer::ETagOf(const std::string& body, int version) {
     return tag;
 }
 
-std::string UpdateServer::LastModifiedOf(int version) {
+std::string UpdateSite::LastModifiedOf(int version) {
     char date[48];
     std::snprintf(date, sizeof date, "Tue, 01 Dec 2026 10:%02d:%02d GMT", (version / 60) % 60, version % 60);
     return date;

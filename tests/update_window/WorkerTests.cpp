@@ -1,16 +1,20 @@
 // The download worker against the test's local update service: what lands on disk, the reports
 // and their order, the failure results, a slow server, a silent one, cancel once and twice, and
-// the stop's contract (it returns promptly, and the worker sends nothing more afterwards).
+// the stop's contract (it returns promptly, and the worker sends nothing more afterwards); and
+// against a site of the local services outside Wine, whose resets are real ones and whose line
+// can be down for a while: the resumes and a line that comes back or stays away.
 #include <doctest/doctest.h>
 
 #include <windows.h>
 
 #include <algorithm>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "tests/support/GuiCounts.h"
+#include "tests/update_window/OutsideUpdateSite.h"
 #include "tests/update_window/UpdateServer.h"
 #include "tests/update_window/WorkerRig.h"
 #include "update/DownloadWorker.h"
@@ -47,18 +51,31 @@ BOOL WINAPI Connected(LPDWORD flags, DWORD) {
     return TRUE;
 }
 
+// Where the rig's update service runs: in the test program, or outside Wine (real resets, a
+// listener that goes away).
+enum class Service { InWine, OutsideWine };
+
+const char* ServiceName(Service service) {
+    return service == Service::InWine ? "the service in the test program" : "the service outside Wine";
+}
+
 // One worker over one owner window, the service and a temporary folder. A thread that a stop left
 // to end by itself is let go (its stall released) and waited for before the folder goes.
 struct Rig {
     UpdateServer server;
+    std::unique_ptr<OutsideUpdateSite> outside;
+    UpdateSite& site;  // the service the worker downloads from: `server` or `outside`
     TempFolder temp{"worker"};
     RecordingWindow owner;
     CDownloadThread worker;
 
-    explicit Rig(const DownloadTimeouts& timeouts = {}, const char* folder = "upd") : worker(&Connected, timeouts) {
-        owner.params[kParamUrl] = server.FolderUrl(folder);
+    explicit Rig(const DownloadTimeouts& timeouts = {}, const char* folder = "upd", Service service = Service::InWine)
+        : outside(service == Service::OutsideWine ? std::make_unique<OutsideUpdateSite>() : nullptr),
+          site(outside ? static_cast<UpdateSite&>(*outside) : server),
+          worker(&Connected, timeouts) {
+        owner.params[kParamUrl] = site.FolderUrl(folder);
         owner.params[kParamTempPath] = temp.path();
-        server.Set(std::string("/") + folder + "/updlist.txt", Route{200, "1.0.0.3\r\n[general]\r\ncountfiles=0\r\n"});
+        site.Set(std::string("/") + folder + "/updlist.txt", Route{200, "1.0.0.3\r\n[general]\r\ncountfiles=0\r\n"});
         worker.SetOwnerWindow(owner.handle());
         ::CreateDirectoryA((temp.path() + "_update").c_str(), nullptr);  // the engine's check made it
     }
@@ -82,7 +99,7 @@ struct Rig {
         }
         return false;
     }
-    void Serve(const std::string& relative, Route route) { server.Set("/upd/files/" + relative, std::move(route)); }
+    void Serve(const std::string& relative, Route route) { site.Set("/upd/files/" + relative, std::move(route)); }
     std::string Downloaded(const std::string& relative, bool* exists = nullptr) const {
         return ReadWholeFile(temp.path() + "_update/_files/" + relative, exists);
     }
@@ -313,6 +330,32 @@ std::vector<WPARAM> FilePositions(const RecordingWindow& owner) {
     return positions;
 }
 
+// Both services: a reset of the one in the test program reaches a client of its own process mostly
+// as an orderly end under Wine; the one outside Wine sends a reset that arrives as one (10054 under
+// Wine, 12031 on Windows).
+constexpr Service kBothServices[] = {Service::InWine, Service::OutsideWine};
+
+// The ranges asked for: one for each cut body, in order, with `path` and the offset where the body
+// was cut. After an orderly end the rest is asked for from there. A reset fails the read that
+// waits for more, and Wine's WinInet drops what that read had gathered: the rest is then asked for
+// from a whole chunk before the cut, never from beyond it.
+void CheckRanges(const Rig& rig, Route::Mode cut, const std::vector<std::pair<std::string, size_t>>& cuts) {
+    const std::vector<std::string> ranges = rig.site.Ranges();
+    REQUIRE(ranges.size() == cuts.size());
+    for (size_t i = 0; i < cuts.size(); ++i) {
+        const std::string prefix = cuts[i].first + " from ";
+        CAPTURE(ranges[i]);
+        REQUIRE(ranges[i].rfind(prefix, 0) == 0);
+        const size_t offset = std::stoul(ranges[i].substr(prefix.size()));
+        if (cut == Route::CutOff) {
+            CHECK(offset == cuts[i].second);
+        } else {
+            CHECK(offset > 0);
+            CHECK(offset <= cuts[i].second);
+        }
+    }
+}
+
 TEST_CASE("a line that drops half way through each file's first answer: the rest is asked for and completes byte for byte") {
     struct Case {
         const char* name;
@@ -326,35 +369,38 @@ TEST_CASE("a line that drops half way through each file's first answer: the rest
         {"a connection reset, Last-Modified only", Route::Reset, Route::DateOnly, true},
         {"a connection reset, no validator: the whole file again", Route::Reset, Route::NoValidators, false},
     };
-    for (const Case& c : cases) {
-        CAPTURE(c.name);
-        Rig rig;  // the worker's own time-outs: a cut line is no silence
-        const std::string first = Pattern(20000, 21), second = Pattern(9000, 22);
-        Route one{200, first, c.cut, 10000};
-        one.cutAnswers = 1;
-        one.validators = c.validators;
-        Route two{200, second, c.cut, 4500};
-        two.cutAnswers = 1;
-        two.validators = c.validators;
-        rig.Serve("one.bin", one);
-        rig.Serve("sub/two.bin", two);
-        REQUIRE(rig.Run({Entry("one.bin", "", 20000), Entry("two.bin", "sub/", 9000)}, 60000) == WM_UPD_ALL_LOADED);
-        CHECK(rig.Downloaded("one.bin") == first);
-        CHECK(rig.Downloaded("sub/two.bin") == second);
-        CHECK(rig.owner.Logs() == std::vector<std::string>{"загрузка 2 файлов (размер 28 KB)", "загружен one.bin (20 KB)",
-                                                           "загружен sub/two.bin (9 KB)", "всего загружено 2 файлов (28 KB)"});
-        if (c.ranged) {
-            CHECK(rig.server.Ranges() ==
-                  std::vector<std::string>{"/upd/files/one.bin from 10000", "/upd/files/sub/two.bin from 4500"});
-            const std::string validator = c.validators == Route::Both ? UpdateServer::ETagOf(first, 1)
-                                                                      : UpdateServer::LastModifiedOf(1);
-            REQUIRE(rig.server.IfRanges().size() == 2);
-            CHECK(rig.server.IfRanges()[0] == validator);
-        } else {
-            CHECK(rig.server.Ranges().empty());
-            CHECK(rig.server.Requests() == std::vector<std::string>{"/upd/updlist.txt", "/upd/files/one.bin",
-                                                                    "/upd/files/one.bin", "/upd/files/sub/two.bin",
-                                                                    "/upd/files/sub/two.bin"});
+    for (const Service service : kBothServices) {
+        for (const Case& c : cases) {
+            const std::string where = ServiceName(service), name = c.name;
+            CAPTURE(where);
+            CAPTURE(name);
+            Rig rig({}, "upd", service);  // the worker's own time-outs: a cut line is no silence
+            const std::string first = Pattern(20000, 21), second = Pattern(9000, 22);
+            Route one{200, first, c.cut, 10000};
+            one.cutAnswers = 1;
+            one.validators = c.validators;
+            Route two{200, second, c.cut, 4500};
+            two.cutAnswers = 1;
+            two.validators = c.validators;
+            rig.Serve("one.bin", one);
+            rig.Serve("sub/two.bin", two);
+            REQUIRE(rig.Run({Entry("one.bin", "", 20000), Entry("two.bin", "sub/", 9000)}, 60000) == WM_UPD_ALL_LOADED);
+            CHECK(rig.Downloaded("one.bin") == first);
+            CHECK(rig.Downloaded("sub/two.bin") == second);
+            CHECK(rig.owner.Logs() == std::vector<std::string>{"загрузка 2 файлов (размер 28 KB)", "загружен one.bin (20 KB)",
+                                                               "загружен sub/two.bin (9 KB)", "всего загружено 2 файлов (28 KB)"});
+            if (c.ranged) {
+                CheckRanges(rig, c.cut, {{"/upd/files/one.bin", 10000}, {"/upd/files/sub/two.bin", 4500}});
+                const std::string validator = c.validators == Route::Both ? UpdateSite::ETagOf(first, 1)
+                                                                          : UpdateSite::LastModifiedOf(1);
+                REQUIRE(rig.site.IfRanges().size() == 2);
+                CHECK(rig.site.IfRanges()[0] == validator);
+            } else {
+                CHECK(rig.site.Ranges().empty());
+                CHECK(rig.site.Requests() == std::vector<std::string>{"/upd/updlist.txt", "/upd/files/one.bin",
+                                                                      "/upd/files/one.bin", "/upd/files/sub/two.bin",
+                                                                      "/upd/files/sub/two.bin"});
+            }
         }
     }
 }
@@ -374,29 +420,87 @@ TEST_CASE("a file that changes on the server after its cut first answer lands wh
         {"a server that ignores If-Range: another total", 26000, Route::Both, true, true},
         {"a server that ignores If-Range: the same total, another ETag", 20000, Route::Both, true, true},
     };
-    for (const Case& c : cases) {
-        CAPTURE(c.name);
-        Rig rig;
-        const std::string old = Pattern(20000, 23), fresh = Pattern(c.newSize, 24);
-        Route route{200, old, Route::Reset, 10000};
+    for (const Service service : kBothServices) {
+        for (const Case& c : cases) {
+            const std::string where = ServiceName(service), name = c.name;
+            CAPTURE(where);
+            CAPTURE(name);
+            Rig rig({}, "upd", service);
+            const std::string old = Pattern(20000, 23), fresh = Pattern(c.newSize, 24);
+            Route route{200, old, Route::Reset, 10000};
+            route.cutAnswers = 1;
+            route.validators = c.validators;
+            route.changedBody = fresh;
+            route.ignoreIfRange = c.ignoreIfRange;
+            rig.Serve("app.bin", route);
+            REQUIRE(rig.Run({Entry("app.bin", "", 20000)}, 60000) == WM_UPD_ALL_LOADED);
+            CHECK(rig.Downloaded("app.bin") == fresh);
+            CheckRanges(rig, Route::Reset, {{"/upd/files/app.bin", 10000}});
+            const std::string validator =
+                c.validators == Route::Both ? UpdateSite::ETagOf(old, 1) : UpdateSite::LastModifiedOf(1);
+            CHECK(rig.site.IfRanges() == std::vector<std::string>{validator});
+            CHECK(rig.site.Requests().size() == (c.asksAgain ? 4u : 3u));  // the list, the file, the range (, the file)
+            // The window saw the file start again from its first byte.
+            const std::vector<WPARAM> positions = FilePositions(rig.owner);
+            REQUIRE(!positions.empty());
+            CHECK(positions.back() == c.newSize);
+            CHECK(std::count(positions.begin(), positions.end(), WPARAM{0}) == 2);
+            CHECK(rig.owner.Logs().back() ==
+                  "всего загружено 1 файлов (" + std::string(c.newSize == 20000 ? "20" : "25") + " KB)");
+        }
+    }
+}
+
+// After a real reset the request for the rest finds the line down: the service's listener is closed,
+// and every connection is refused (12029 at once) until it listens again.
+TEST_CASE("a line that is down for a moment after a reset: the rest is asked for until the line is back") {
+    Rig rig({}, "upd", Service::OutsideWine);  // the worker's own stall limit: 30 s
+    const std::string body = Pattern(20000, 29);
+    Route route{200, body, Route::Reset, 10000};
+    route.cutAnswers = 1;
+    route.downAfter = 3000;
+    rig.Serve("app.bin", route);
+    const ULONGLONG start = ::GetTickCount64();
+    REQUIRE(rig.Run({Entry("app.bin", "", 20000)}, 60000) == WM_UPD_ALL_LOADED);
+    CHECK(::GetTickCount64() - start >= 2500);  // it waited for the line rather than found it up
+    CHECK(rig.Downloaded("app.bin") == body);
+    CheckRanges(rig, Route::Reset, {{"/upd/files/app.bin", 10000}});
+    CHECK(rig.owner.Logs() == std::vector<std::string>{"загрузка 1 файлов (размер 20 KB)", "загружен app.bin (20 KB)",
+                                                       "всего загружено 1 файлов (20 KB)"});
+}
+
+TEST_CASE("a line that stays down: the file fails at the stall limit; a file whose first request finds it down fails at once") {
+    SUBCASE("down after the file's first answer was reset") {
+        Rig rig(DownloadTimeouts{1000, 4000}, "upd", Service::OutsideWine);
+        Route route{200, Pattern(20000, 30), Route::Reset, 10000};
         route.cutAnswers = 1;
-        route.validators = c.validators;
-        route.changedBody = fresh;
-        route.ignoreIfRange = c.ignoreIfRange;
+        route.downAfter = 60000;
         rig.Serve("app.bin", route);
-        REQUIRE(rig.Run({Entry("app.bin", "", 20000)}, 60000) == WM_UPD_ALL_LOADED);
-        CHECK(rig.Downloaded("app.bin") == fresh);
-        CHECK(rig.server.Ranges() == std::vector<std::string>{"/upd/files/app.bin from 10000"});
-        const std::string validator =
-            c.validators == Route::Both ? UpdateServer::ETagOf(old, 1) : UpdateServer::LastModifiedOf(1);
-        CHECK(rig.server.IfRanges() == std::vector<std::string>{validator});
-        CHECK(rig.server.Requests().size() == (c.asksAgain ? 4u : 3u));  // the list, the file, the range (, the file)
-        // The window saw the file start again from its first byte.
-        const std::vector<WPARAM> positions = FilePositions(rig.owner);
-        REQUIRE(!positions.empty());
-        CHECK(positions.back() == c.newSize);
-        CHECK(std::count(positions.begin(), positions.end(), WPARAM{0}) == 2);
-        CHECK(rig.owner.Logs().back() == "всего загружено 1 файлов (" + std::string(c.newSize == 20000 ? "20" : "25") + " KB)");
+        const ULONGLONG start = ::GetTickCount64();
+        REQUIRE(rig.Run({Entry("app.bin", "", 20000), Entry("next.bin", "", 10)}, 60000) == WM_UPD_WORKER_DONE);
+        CHECK(::GetTickCount64() - start >= 3500);  // not before the limit
+        CHECK(rig.owner.Last(WM_UPD_WORKER_DONE)->wParam == UpdateNotDownloaded);
+        CHECK(rig.owner.Logs() == std::vector<std::string>{"загрузка 2 файлов (размер 20 KB)",
+                                                           "ОШИБКА Невозможна загрузка файла app.bin",
+                                                           "всего загружено 0 файлов (0 B)"});
+        bool exists = true;
+        rig.Downloaded("app.bin", &exists);
+        CHECK_FALSE(exists);  // a read that failed for good: the partial file goes
+        CHECK(rig.site.Requests() == std::vector<std::string>{"/upd/updlist.txt", "/upd/files/app.bin"});
+    }
+    SUBCASE("down before the file's first request: nothing has begun, nothing is waited for") {
+        Rig rig(DownloadTimeouts{1000, 20000}, "upd", Service::OutsideWine);
+        Route list{200, "1.0.0.3\r\n[general]\r\ncountfiles=0\r\n"};
+        list.downAfter = 60000;  // the worker's connection check gets the list; then the line is down
+        rig.site.Set("/upd/updlist.txt", list);
+        rig.Serve("app.bin", Route{200, Pattern(5000, 31)});
+        const ULONGLONG start = ::GetTickCount64();
+        REQUIRE(rig.Run({Entry("app.bin", "", 5000)}, 60000) == WM_UPD_WORKER_DONE);
+        CHECK(::GetTickCount64() - start < 15000);  // well before the stall limit
+        CHECK(rig.owner.Last(WM_UPD_WORKER_DONE)->wParam == UpdateUrlNotOpened);
+        CHECK(rig.owner.Logs() == std::vector<std::string>{"загрузка 1 файлов (размер 5 KB)",
+                                                           "ОШИБКА Файл не найден app.bin",
+                                                           "всего загружено 0 файлов (0 B)"});
     }
 }
 
