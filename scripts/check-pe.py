@@ -4,7 +4,7 @@
     check-pe.py FILE [--pe32] [--module NAME] [--export ORDINAL:NAME | --export NAME ...]
                 [--exact-exports] [--imports-system-only] [--allow-import DLL ...]
                 [--version A.B.C.D] [--string KEY=VALUE ...] [--resource TYPE:ID ...]
-                [--manifest-level LEVEL] [--manifest-os GUID ...]
+                [--manifest-level LEVEL] [--manifest-os GUID ...] [--imports-known-dlls]
 
 Every failed expectation is printed; the exit status is 1 when any failed. This is what a machine
 that cannot run 32-bit code still proves about the 32-bit deliverables.
@@ -21,6 +21,22 @@ SYSTEM_DLLS = {
     "shell32.dll", "shlwapi.dll", "ole32.dll", "oleaut32.dll", "urlmon.dll", "wininet.dll",
     "version.dll", "psapi.dll", "msvcrt.dll", "ws2_32.dll", "crypt32.dll", "msimg32.dll",
     "uxtheme.dll", "winmm.dll", "rpcrt4.dll", "ntdll.dll", "imm32.dll",
+}
+
+# The known DLLs of Windows 7 and later, which the loader takes from the system folder only, and
+# ntdll, which every process has loaded before its program's imports. Any other DLL a program
+# imports is looked for in the program's own folder first.
+KNOWN_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
+    "oleaut32.dll", "comdlg32.dll", "shlwapi.dll", "msvcrt.dll", "psapi.dll", "imm32.dll",
+    "ws2_32.dll", "rpcrt4.dll", "setupapi.dll", "imagehlp.dll", "normaliz.dll", "nsi.dll",
+    "sechost.dll", "wldap32.dll", "msctf.dll", "clbcatq.dll", "difxapi.dll", "ntdll.dll",
+}
+
+# The manifest dependency that has the loader take comctl32 from the side-by-side store.
+COMMON_CONTROLS_6 = {
+    "type": "win32", "name": "Microsoft.Windows.Common-Controls", "version": "6.0.0.0",
+    "processorArchitecture": "*", "publicKeyToken": "6595b64144ccf1df",
 }
 
 
@@ -157,20 +173,59 @@ def version_info(block):
     return fixed, strings
 
 
-def manifest_failures(resources, level, os_ids):
-    """What the application manifest (RT_MANIFEST 24, id 1, which the loader reads for a program)
-    lacks: the one requested execution level `level` without UI access, and a supportedOS entry
-    for each of `os_ids`. Elements are matched by local name, whatever namespace they are in."""
+def local_name(element):
+    return element.tag.rsplit("}", 1)[-1]
+
+
+def application_manifest(resources):
+    """The application manifest (RT_MANIFEST 24, id 1, which the loader reads for a program) as an
+    element tree, or None and what is wrong with it. Elements are matched by local name, whatever
+    namespace they are in."""
     blocks = resources.get((24, 1))
     if not blocks:
-        return ["no application manifest (resource 24:1)"]
+        return None, "no application manifest (resource 24:1)"
     try:
-        root = ElementTree.fromstring(blocks[0])
+        return ElementTree.fromstring(blocks[0]), None
     except ElementTree.ParseError as e:
-        return ["the application manifest is not well-formed XML: %s" % e]
+        return None, "the application manifest is not well-formed XML: %s" % e
+
+
+def dependent_assemblies(root):
+    """The attributes of each assemblyIdentity in assembly/dependency/dependentAssembly."""
+    found = []
+    if root is None or local_name(root) != "assembly":
+        return found
+    for dependency in (e for e in root if local_name(e) == "dependency"):
+        for dependent in (e for e in dependency if local_name(e) == "dependentAssembly"):
+            found += [dict(e.attrib) for e in dependent if local_name(e) == "assemblyIdentity"]
+    return found
+
+
+def imports_beside_failures(imports, resources):
+    """The imported DLLs that the loader would look for in the program's own folder first: neither
+    a known DLL nor comctl32 bound by the manifest to Common Controls 6.0 (every attribute exact)."""
+    root, _ = application_manifest(resources)
+    bound = set()
+    if any(all(a.get(k) == v for k, v in COMMON_CONTROLS_6.items()) for a in dependent_assemblies(root)):
+        bound.add("comctl32.dll")
+    beside = [d for d in imports if d.lower() not in KNOWN_DLLS | bound]
+    if not beside:
+        return []
+    failure = "imports DLLs that the loader looks for beside the program first: %s" % ", ".join(beside)
+    if "comctl32.dll" in (d.lower() for d in beside):
+        failure += " (comctl32 needs the manifest's dependency on Common Controls 6.0)"
+    return [failure]
+
+
+def manifest_failures(resources, level, os_ids):
+    """What the application manifest lacks: the one requested execution level `level` without UI
+    access, and a supportedOS entry for each of `os_ids`."""
+    root, problem = application_manifest(resources)
+    if root is None:
+        return [problem]
 
     def named(local):
-        return [e for e in root.iter() if e.tag.rsplit("}", 1)[-1] == local]
+        return [e for e in root.iter() if local_name(e) == local]
 
     failures = []
     if level is not None:
@@ -198,6 +253,8 @@ def main():
     p.add_argument("--resource", action="append", default=[])
     p.add_argument("--manifest-level")
     p.add_argument("--manifest-os", action="append", default=[])
+    p.add_argument("--imports-known-dlls", action="store_true",
+                   help="every import is a known DLL, or comctl32 bound by the manifest")
     a = p.parse_args()
 
     failures = []
@@ -234,6 +291,8 @@ def main():
             failures.append("imports outside the system: %s" % ", ".join(bad))
 
     resources = pe.resources()
+    if a.imports_known_dlls:
+        failures += imports_beside_failures(imports, resources)
     if a.version or a.string:
         blocks = resources.get((16, 1))
         if not blocks:

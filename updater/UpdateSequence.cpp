@@ -6,7 +6,8 @@
 // one plain part, and a path that would not fit the ANSI calls is refused rather than cut. Each
 // file is first copied beside the program's file (its name plus ".new") and then renamed over it:
 // a copy that fails half way (a full disk) leaves the old file whole, and the rename on one volume
-// is all or nothing. A file that cannot be replaced now (it is in use) is replaced by that copy at
+// is all or nothing. A file that cannot be replaced now (it stays in use for a few tries of the
+// rename, which a scanner's brief hold on the fresh copy does not) is replaced by that copy at
 // the next restart: a rename at the restart cannot cross volumes, and the downloaded tree may be
 // emptied by the plug-in's next run before the restart. A copy that cannot be made, or a schedule
 // that is refused, counts as a failed file.
@@ -52,6 +53,26 @@ std::string FolderTwoAboveProgram() {
     char path[MAX_PATH + 1] = "";
     const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     return ParentFolder(ParentFolder(std::string(path, length)));
+}
+
+bool IsInUse(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED; }
+
+// Starts the program at `path`, shown normally, in the updater's current directory. The path is
+// the application name and, quoted, the whole command line: a path with a blank can then never
+// start a program that stands at its first blank, as an unquoted command line would.
+bool StartProgram(const std::string& path) {
+    std::string commandLine = "\"" + path + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &started))
+        return false;
+    const kit::UniqueHandle process(started.hProcess);
+    const kit::UniqueHandle thread(started.hThread);
+    return true;
 }
 
 std::string TooLongLine(const char* key) { return Format("ошибка: слишком длинное значение %s", key); }
@@ -118,7 +139,7 @@ void CUpdaterDlg::RunUpdate() {
     } else {
         SetProgressPos(2);
         SetStatus("запуск программы", true);
-        if (::WinExec(exec.c_str(), SW_SHOWNORMAL) < 31) Fail(Format("ошибка при запуске %s", exec));
+        if (!StartProgram(exec)) Fail(Format("ошибка при запуске %s", exec));
     }
     SetStatus(m_success ? "обновление завершено" : "обновление завершено с ошибкой", true);
 
@@ -203,12 +224,18 @@ bool CUpdaterDlg::InstallFile(const std::string& from, const std::string& to) {
         return false;
     }
     // The copy's name goes with the rename: a move that an earlier update scheduled finds nothing.
-    if (::MoveFileExA(staged.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    // A file in use (a running program, a loaded library) refuses the rename with one of these;
-    // then the copy replaces it at the restart. That needs MOVEFILE_REPLACE_EXISTING, or the
-    // scheduled move would fail on the old file that is still there.
-    const DWORD error = ::GetLastError();
-    if ((error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) &&
+    // A file in use (a running program, a loaded library, or the copy itself held by a scanner)
+    // refuses the rename with one of these; after the last try the copy replaces it at the
+    // restart. That needs MOVEFILE_REPLACE_EXISTING, or the scheduled move would fail on the old
+    // file that is still there.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 1;; ++attempt) {
+        if (::MoveFileExA(staged.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        error = ::GetLastError();
+        if (!IsInUse(error) || attempt == kRenameAttempts) break;
+        ::Sleep(m_calls.renamePauseMs);
+    }
+    if (IsInUse(error) &&
         m_calls.moveFileEx(staged.c_str(), to.c_str(), MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING)) {
         WriteLog(Format("файл %s будет заменен при следующей перезагрузке", to));
         return true;

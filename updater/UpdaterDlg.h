@@ -22,12 +22,19 @@ constexpr UINT_PTR kCloseTimer = 2;
 constexpr UINT kTimerMs = 3000;
 // Appended to a program file's name for the copy that replaces it at the next restart.
 constexpr char kStagedSuffix[] = ".new";
+// A virus scanner or the search indexer often holds a fresh copy open for a moment, and the rename
+// over the program's file then fails as if that file were in use: it is tried this many times,
+// this far apart, before the replacement waits for the restart.
+constexpr int kRenameAttempts = 10;
+constexpr DWORD kRenamePauseMs = 200;
 
 // The calls of the copy that a test must be able to see fail: scheduling a replacement for the
 // next restart needs rights that a user may not have, and a copy can stop half way (a full disk).
+// A test whose program file stays in use shortens the pause between the renames.
 struct SystemCalls {
     BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR replacement, DWORD flags) = ::MoveFileExA;  // the schedule
     BOOL(WINAPI* copyFile)(LPCSTR existing, LPCSTR copy, BOOL failIfExists) = ::CopyFileA;
+    DWORD renamePauseMs = kRenamePauseMs;
 };
 const SystemCalls& RealSystemCalls();
 
@@ -69,9 +76,10 @@ private:
     void SetProgressRange(int high);
     void SetProgressPos(int position);
     void Fail(const std::string& logLine);  // success := 0, and the line goes to the log
-    // Replaces the program file `to` by `from`: a copy beside it renamed over it at once, or, while
-    // `to` is in use, at the next restart (with a log line that names it). False when the file is
-    // replaced neither way; no copy is then left beside it, and `to` keeps its old bytes.
+    // Replaces the program file `to` by `from`: a copy beside it renamed over it now (tried again
+    // for a while when either is held), or, while `to` stays in use, at the next restart (with a
+    // log line that names it). False when the file is replaced neither way; no copy is then left
+    // beside it, and `to` keeps its old bytes.
     bool InstallFile(const std::string& from, const std::string& to);
 
     const SystemCalls& m_calls;

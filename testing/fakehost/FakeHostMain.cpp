@@ -5,10 +5,13 @@
 //   fakehost pendrake <event name> <plug-in> <temporary folder> <base URL> <program folder> <version file>
 //                                  a host of the update plug-in: runs GetPluginRunProcUpdate with
 //                                  that request, then its message loop until the event is set
+//   fakehost [anything else]       a program the updater starts by its path (no arguments), or one
+//                                  that must never run: writes "<its own path>.ran" and ends
 // The tests copy it into their folders, so that its path holds the text the updater waits for.
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "base/Unique.h"
 #include "update/PendrakeExports.h"
@@ -31,6 +34,34 @@ int Record(const char* path) {
     DWORD written = 0;
     const DWORD length = static_cast<DWORD>(std::strlen(commandLine));
     return ::WriteFile(file.get(), commandLine, length, &written, nullptr) && written == length ? 0 : 4;
+}
+
+// "<its own path>.ran": its command line, its current directory and how it was asked to show its
+// window ("show <n>", or "show default" without STARTF_USESHOWWINDOW), one line each. Written under
+// another name and renamed, so that a reader never sees half of it.
+int RecordStart() {
+    char self[MAX_PATH] = "";
+    const DWORD length = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (!length || length >= MAX_PATH) return 3;
+    char directory[MAX_PATH] = "";
+    ::GetCurrentDirectoryA(MAX_PATH, directory);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    ::GetStartupInfoA(&startup);
+    std::string text = std::string(::GetCommandLineA()) + "\r\n" + directory + "\r\nshow " +
+                       ((startup.dwFlags & STARTF_USESHOWWINDOW) ? std::to_string(startup.wShowWindow) : "default") +
+                       "\r\n";
+    const std::string ran = std::string(self) + ".ran";
+    const std::string part = ran + ".part";
+    {
+        kit::UniqueFile file(::CreateFileA(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        if (!file || !::WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+            written != text.size())
+            return 4;
+    }
+    return ::MoveFileExA(part.c_str(), ran.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : 5;
 }
 
 // The plug-in's question box runs inside the call; its update window is modeless and lives on in
@@ -66,5 +97,5 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "wait") == 0) return Wait(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "record") == 0) return Record(argv[2]);
     if (argc >= 8 && std::strcmp(argv[1], "pendrake") == 0) return HostPlugin(argv);
-    return 2;
+    return RecordStart();
 }

@@ -1,8 +1,9 @@
 // The updater's dialog in this process: the tree copy with a replacement that must wait for the
 // next restart (a copy beside the program's file, scheduled to replace it), accepted or refused
 // (the refusal needs rights no test machine lacks, so the call is replaced), or without a place for
-// that copy; two updates in a row through the system's own schedule; a copy that stops half way;
-// and the log's line format and its missing folder.
+// that copy; two updates in a row through the system's own schedule; a fresh copy that a scanner
+// holds for a moment; a copy that stops half way; and the log's line format and its missing folder.
+// The cases whose program file stays in use shorten the pause between the tries of the rename.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -34,7 +35,15 @@ BOOL WINAPI RecordingMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
     return g_moveResult;
 }
 
-const updater::SystemCalls kRecordingCalls{&RecordingMoveFileEx};
+constexpr DWORD kQuickRenamePauseMs = 1;
+const updater::SystemCalls kRecordingCalls{&RecordingMoveFileEx, ::CopyFileA, kQuickRenamePauseMs};
+
+// The system's own schedule, with the short pause.
+updater::SystemCalls RealScheduleQuickRetries() {
+    updater::SystemCalls calls = updater::RealSystemCalls();
+    calls.renamePauseMs = kQuickRenamePauseMs;
+    return calls;
+}
 
 class CurrentDirectory {
 public:
@@ -181,9 +190,10 @@ TEST_CASE("two updates in a row, the first with the file in use and the second w
     const PendingRenamesGuard pending(box.root);
     WriteBytes(box.program + "\\inuse.dll", "old library");
     CurrentDirectory inCwd(box.cwd);
+    const updater::SystemCalls calls = RealScheduleQuickRetries();
     {
         // The system's own schedule, which keeps the move for the restart.
-        Dialog first(updater::RealSystemCalls());
+        Dialog first(calls);
         WriteBytes(box.files + "\\inuse.dll", "first update");
         CopyWithFileInUse(first, box, "inuse.dll");
         CHECK(first.dlg.succeeded());
@@ -192,7 +202,7 @@ TEST_CASE("two updates in a row, the first with the file in use and the second w
                                                         "!\\??\\" + box.program + "\\inuse.dll"});
     CHECK(testsupport::ReadFile(box.program + "\\inuse.dll.new") == "first update");
 
-    Dialog second(updater::RealSystemCalls());
+    Dialog second(calls);
     WriteBytes(box.files + "\\inuse.dll", "second update");
     second.dlg.CopyTree(box.files, box.program);
     CHECK(second.dlg.succeeded());
@@ -205,6 +215,73 @@ TEST_CASE("two updates in a row, the first with the file in use and the second w
         CHECK(::GetFileAttributesA(scheduled[i].substr(4).c_str()) == INVALID_FILE_ATTRIBUTES);
     }
     CHECK(LogTexts(box.LogFile()) == std::vector<std::string>{ReplacedAtRestart(box.program + "\\inuse.dll")});
+}
+
+namespace {
+
+// A virus scanner: it opens each fresh copy as soon as it is written, without delete sharing (so
+// the copy cannot be renamed meanwhile), and lets go of it after kScanHoldMs.
+constexpr DWORD kScanHoldMs = 500;
+
+struct Scan {
+    std::string staged;
+    kit::UniqueHandle opened;  // set once the scanner holds the copy, or has failed to
+    kit::UniqueHandle thread;
+    bool held = false;
+    bool stagedAtRelease = false;  // the copy was still there when the scanner let go
+};
+Scan g_scan;
+
+DWORD WINAPI HoldLikeAScanner(void*) {
+    kit::UniqueFile file(::CreateFileA(g_scan.staged.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr));
+    g_scan.held = static_cast<bool>(file);
+    ::SetEvent(g_scan.opened.get());
+    if (!file) return 1;
+    ::Sleep(kScanHoldMs);
+    g_scan.stagedAtRelease = ::GetFileAttributesA(g_scan.staged.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return 0;
+}
+
+// CopyFileA, then the scanner takes the copy; returns once it holds it.
+BOOL WINAPI CopyThenScan(LPCSTR existing, LPCSTR copy, BOOL failIfExists) {
+    if (!::CopyFileA(existing, copy, failIfExists)) return FALSE;
+    g_scan.staged = copy;
+    g_scan.opened.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    g_scan.thread.reset(::CreateThread(nullptr, 0, &HoldLikeAScanner, nullptr, 0, nullptr));
+    REQUIRE(g_scan.thread);
+    REQUIRE(::WaitForSingleObject(g_scan.opened.get(), 30000) == WAIT_OBJECT_0);
+    return TRUE;
+}
+
+}  // namespace
+
+TEST_CASE("a fresh copy that a scanner holds for a moment is renamed over the program's file, nothing scheduled") {
+    // The real pause between the tries of the rename.
+    const updater::SystemCalls scanned{&RecordingMoveFileEx, &CopyThenScan};
+    for (const bool oldFile : {true, false}) {
+        CAPTURE(oldFile);
+        Sandbox box(oldFile ? "scanned-replace" : "scanned-new");
+        box.MakeLogFolder();
+        WriteBytes(box.files + "\\app.exe", "new program");
+        if (oldFile) WriteBytes(box.program + "\\app.exe", "old program");
+
+        g_moves.clear();
+        g_scan = Scan();
+        CurrentDirectory inCwd(box.cwd);
+        Dialog dialog(scanned);
+        dialog.dlg.CopyTree(box.files, box.program);
+        REQUIRE(g_scan.thread);
+        REQUIRE(::WaitForSingleObject(g_scan.thread.get(), 30000) == WAIT_OBJECT_0);
+
+        // The scanner did stand in the way: its hold outlasted the first tries of the rename.
+        CHECK(g_scan.held);
+        CHECK(g_scan.stagedAtRelease);
+        CHECK(dialog.dlg.succeeded());
+        CHECK(g_moves.empty());
+        CHECK(Differences({{"app.exe", "new program"}}, Snapshot(box.program)) == "");
+        CHECK(LogTexts(box.LogFile()).empty());
+    }
 }
 
 namespace {

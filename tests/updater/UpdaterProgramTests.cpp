@@ -1,10 +1,12 @@
 // The real updater.exe, started the way the update plug-in starts it and watched from outside:
-// its resources, the wait for the host program with the message box, the copy with a locked file,
-// the follow-up command, the log, and the roads of "exec" and of the failures, side by side.
+// its resources, a comctl32.dll planted beside it, the wait for the host program with the message
+// box, the copy with a locked file, the follow-up command, the log, and the roads of "exec" and of
+// the failures, side by side.
 #include <doctest/doctest.h>
 
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -22,6 +24,7 @@ using namespace updatertest;
 namespace {
 
 constexpr DWORD kRunTimeoutMs = 30000;
+constexpr DWORD kSettleMs = 20000;
 constexpr char kHostNameInList[] = "\xD2\xE0\xF0\xED\xE0 \xD1\xF2\xE0\xF2\xE8\xF1\xF2\xE8\xEA\xE0";  // as in the list
 constexpr char kListTitle[] = "\xD2\xE0\xF0\xED\xE0";
 
@@ -145,6 +148,81 @@ TEST_CASE("updater.exe is a PE32 Windows program") {
 }
 #endif
 
+namespace {
+
+constexpr char kPlantedUpdater[] = "planted-updater.exe";
+
+// Wine takes its own comctl32 in place of a file of that name found beside a program, unless it is
+// told to prefer the file, as the Windows loader does. Told so, for a program of this name only,
+// in the prefix's registry while the scope lasts (and removed first, left over from a run that
+// ended early).
+class PreferFileBesideProgram {
+public:
+    PreferFileBesideProgram() {
+        Remove();
+        UniqueKey key;
+        if (::RegCreateKeyExA(HKEY_CURRENT_USER, Key().c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.put(),
+                              nullptr) != ERROR_SUCCESS)
+            return;
+        static const char kOrder[] = "native,builtin";
+        m_set = ::RegSetValueExA(key.get(), "comctl32", 0, REG_SZ, reinterpret_cast<const BYTE*>(kOrder),
+                                 sizeof kOrder) == ERROR_SUCCESS;
+    }
+    ~PreferFileBesideProgram() { Remove(); }
+    PreferFileBesideProgram(const PreferFileBesideProgram&) = delete;
+    PreferFileBesideProgram& operator=(const PreferFileBesideProgram&) = delete;
+    bool set() const { return m_set; }
+
+private:
+    static std::string Program() { return std::string("Software\\Wine\\AppDefaults\\") + kPlantedUpdater; }
+    static std::string Key() { return Program() + "\\DllOverrides"; }
+    static void Remove() { ::RegDeleteTreeA(HKEY_CURRENT_USER, Program().c_str()); }
+    bool m_set = false;
+};
+
+// The full path of every module loaded in a process, or nothing when it cannot be read.
+std::vector<std::string> ModulesOf(DWORD processId) {
+    std::vector<std::string> paths;
+    kit::UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+    HMODULE modules[512];
+    DWORD bytes = 0;
+    if (!process || !::EnumProcessModules(process.get(), modules, sizeof modules, &bytes)) return paths;
+    for (DWORD i = 0; i < bytes / sizeof(HMODULE) && i < 512; ++i) {
+        char path[MAX_PATH] = "";
+        const DWORD length = ::GetModuleFileNameExA(process.get(), modules[i], path, MAX_PATH);
+        if (length) paths.emplace_back(path, length);
+    }
+    return paths;
+}
+
+}  // namespace
+
+TEST_CASE("a comctl32.dll put beside updater.exe is never loaded: the updater takes the system's") {
+    Sandbox box("planted");
+    const std::string program = box.update + "\\" + kPlantedUpdater;  // updater.exe under a name of its own
+    REQUIRE(::CopyFileA(UpdaterExe().c_str(), program.c_str(), FALSE));
+    const std::string planted = box.update + "\\comctl32.dll";
+    REQUIRE(::CopyFileA(testsupport::BuildFile("tests/updater/planted/comctl32.dll").c_str(), planted.c_str(), FALSE));
+    const std::string trace = planted + ".loaded";
+
+    const PreferFileBesideProgram preferFile;
+    REQUIRE(preferFile.set());
+    // Without an update list it shows its dialog for a few seconds and ends.
+    UpdaterRun run("\"" + program + "\"", box.cwd);
+    const DWORD start = ::GetTickCount();
+    while (!run.Dialog() && !run.Exited() && ::GetFileAttributesA(trace.c_str()) == INVALID_FILE_ATTRIBUTES &&
+           ::GetTickCount() - start < kRunTimeoutMs)
+        ::Sleep(20);
+
+    CHECK(::GetFileAttributesA(trace.c_str()) == INVALID_FILE_ATTRIBUTES);
+    REQUIRE(run.Dialog());  // its imports are bound, and its dialog has the progress bar it needs
+    std::vector<std::string> comctl;
+    for (const std::string& module : ModulesOf(run.processId()))
+        if (Lower(module.substr(module.find_last_of("\\/") + 1)) == "comctl32.dll") comctl.push_back(Lower(module));
+    REQUIRE(comctl.size() == 1);
+    CHECK(comctl[0].find(Lower(box.update)) == std::string::npos);
+}
+
 TEST_CASE("the updater waits for the host program, copies the tree with a locked file for the restart, and runs execafter") {
     Sandbox box("road");
     box.InstallUpdater();
@@ -257,9 +335,20 @@ struct Road {
     bool logFolder = true;
     std::function<std::string(const Sandbox&)> commandLine = nullptr;  // the plug-in's by default
     std::string title = kTitlePrefix;
+    std::string tempFolder = "temp";
+    std::function<void(const Sandbox&)> prepare = nullptr;  // more files before the run
 };
 
 std::string Recorder(const Sandbox& box) { return box.root + "\\tools\\recorder.exe"; }
+
+// "exec" as the update plug-in writes it: the temporary folder, "_update/_files/", the name.
+std::string DownloadedProgram(const Sandbox& box) { return box.temp + "\\_update/_files/SeTup.exe"; }
+
+// The plug-in starts the updater by its program path apart from the argument, so that a blank in
+// the temporary folder's path makes no other program of it.
+std::string QuotedHandOver(const Sandbox& box) {
+    return "\"" + box.update + "\\updater.exe\" \"<file>" + box.ListPath() + "</file>\"";
+}
 
 }  // namespace
 
@@ -273,15 +362,24 @@ TEST_CASE("the updater's roads and failures, run side by side") {
              return box.temp + "\\_update/updater.exe \"<file>abc</file>\" \"<file>" + box.ListPath() + "\" \"" +
                     box.ListPath() + "</file>\"";
          }},
+        // The downloaded program, its path with a blank and in mixed case, starts by that path
+        // lower-cased: quoted as its whole command line, in the updater's current directory, shown
+        // normally. The program that stands at the path's first blank never runs.
         {"exec",
          [](const Sandbox& box) {
              return std::vector<std::pair<std::string, std::string>>{
-                 {"path", box.program}, {"title", "ab"}, {"killprocess", ":\\"},
-                 {"exec", Recorder(box) + " record " + box.root + "\\ran.txt MiXeD ArGs"}};
+                 {"path", box.program}, {"title", "ab"}, {"killprocess", ":\\"}, {"exec", DownloadedProgram(box)}};
          },
          {kDone}, false, [](const Sandbox&) { return std::vector<std::string>{kDone}; },
          [](const Sandbox& box, Tree& tree) {
-             tree["ran.txt"] = Lower(Recorder(box) + " record " + box.root + "\\ran.txt mixed args");
+             tree["my temp\\_update\\_files\\setup.exe.ran"] =
+                 "\"" + Lower(DownloadedProgram(box)) + "\"\r\n" + box.cwd + "\r\nshow " + std::to_string(SW_SHOWNORMAL) + "\r\n";
+         },
+         true, QuotedHandOver, kTitlePrefix, "my temp",
+         [](const Sandbox& box) {
+             REQUIRE(box.root.find(' ') == std::string::npos);  // the first blank is the temporary folder's
+             REQUIRE(::CopyFileA(FakeHostExe().c_str(), (box.files + "\\setup.exe").c_str(), FALSE));
+             REQUIRE(::CopyFileA(FakeHostExe().c_str(), (box.root + "\\my.exe").c_str(), FALSE));
          }},
         {"execfails",
          [](const Sandbox& box) {
@@ -327,7 +425,7 @@ TEST_CASE("the updater's roads and failures, run side by side") {
     std::vector<Tree> before;
     std::vector<std::unique_ptr<UpdaterRun>> runs;
     for (const Road& road : roads) {
-        auto box = std::make_unique<Sandbox>(std::string("road") + road.name);
+        auto box = std::make_unique<Sandbox>(std::string("road") + road.name, road.tempFolder);
         box->InstallUpdater();
         if (road.logFolder) box->MakeLogFolder();
         WriteBytes(box->files + "\\a.txt", "new a");
@@ -335,6 +433,7 @@ TEST_CASE("the updater's roads and failures, run side by side") {
         WriteBytes(box->program + "\\a.txt", "old a, the longer one");
         MakeFolders(box->root + "\\tools");
         REQUIRE(::CopyFileA(FakeHostExe().c_str(), Recorder(*box).c_str(), FALSE));
+        if (road.prepare) road.prepare(*box);
         box->WriteList(road.list(*box));
         before.push_back(Snapshot(box->root));
         boxes.push_back(std::move(box));
@@ -362,7 +461,7 @@ TEST_CASE("the updater's roads and failures, run side by side") {
         const Road& road = roads[i];
         const Sandbox& box = *boxes[i];
         UpdaterRun& run = *runs[i];
-        CAPTURE(road.name);
+        CAPTURE(std::string(road.name));
         CHECK(run.exitCode() == 0);
         REQUIRE(run.statuses.size() >= road.lastStatuses.size());
         CHECK(std::vector<std::string>(run.statuses.end() - static_cast<std::ptrdiff_t>(road.lastStatuses.size()),
@@ -379,9 +478,14 @@ TEST_CASE("the updater's roads and failures, run side by side") {
         }
         if (road.alsoExpected) road.alsoExpected(box, expected);
         const std::vector<std::string> log = road.log(box);
-        const Tree after = Snapshot(box.root);
         const std::string logPath = box.LogFile().substr(box.root.size() + 1);
-        if (!log.empty() && after.count(logPath)) expected[logPath] = after.at(logPath);
+        // A program that the updater started may still be writing when the updater has ended.
+        Tree after;
+        for (const DWORD settling = ::GetTickCount();; ::Sleep(50)) {
+            after = Snapshot(box.root);
+            if (!log.empty() && after.count(logPath)) expected[logPath] = after.at(logPath);
+            if (Differences(expected, after).empty() || ::GetTickCount() - settling > kSettleMs) break;
+        }
         CHECK(Differences(expected, after) == "");
         CHECK(LogTexts(box.LogFile()) == log);
     }

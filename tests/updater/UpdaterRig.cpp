@@ -15,13 +15,6 @@ constexpr char kUnreadable[] = "<unreadable: in use>";
 constexpr char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 constexpr char kPendingValue[] = "PendingFileRenameOperations";
 
-struct RegistryKeyTraits {
-    using Handle = HKEY;
-    static Handle Empty() { return nullptr; }
-    static void Close(Handle key) { ::RegCloseKey(key); }
-};
-using UniqueKey = kit::Unique<RegistryKeyTraits>;
-
 void Walk(const std::string& folder, const std::string& prefix, Tree& tree) {
     WIN32_FIND_DATAA entry{};
     kit::UniqueFind find(::FindFirstFileA((folder + "\\*").c_str(), &entry));
@@ -141,10 +134,11 @@ std::string Lower(std::string text) {
     return text;
 }
 
-Sandbox::Sandbox(const std::string& name) : tag(name + "-" + std::to_string(::GetCurrentProcessId())) {
+Sandbox::Sandbox(const std::string& name, const std::string& tempFolder)
+    : tag(name + "-" + std::to_string(::GetCurrentProcessId())) {
     root = testsupport::BuildFile("tests/updater/sandbox/" + tag);
     RemoveTree(root);
-    temp = root + "\\temp";
+    temp = root + "\\" + tempFolder;
     update = temp + "\\_update";
     files = update + "\\_files";
     program = root + "\\program";

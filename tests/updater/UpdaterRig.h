@@ -2,7 +2,7 @@
 // program folder, current directory with its log folder, a folder that must stay untouched), the
 // update list written as bytes, a run of the real updater.exe watched from outside (its dialog's
 // status and title, its message box), the fake host program, snapshots of whole folder trees,
-// and the system's list of replacements scheduled for the next restart.
+// the system's list of replacements scheduled for the next restart, and an owner of a registry key.
 #pragma once
 #include <windows.h>
 
@@ -18,6 +18,13 @@ namespace updatertest {
 
 std::string UpdaterExe();
 std::string FakeHostExe();
+
+struct RegistryKeyTraits {
+    using Handle = HKEY;
+    static Handle Empty() { return nullptr; }
+    static void Close(Handle key) { ::RegCloseKey(key); }
+};
+using UniqueKey = kit::Unique<RegistryKeyTraits>;
 
 // Every file and folder below a folder: relative path ('\' separated) to content; folders end
 // with '\' and have no content; a file that cannot be read (in use) has a marker text instead.
@@ -37,13 +44,14 @@ std::string UpdaterLogFolder(const std::string& currentDirectory);
 std::string UpdaterLogFile(const std::string& currentDirectory);
 
 // A unique lower-case folder below the build tree, emptied first; every path in it holds `tag`.
+// The temporary folder is "temp" unless named (a user's may hold a blank).
 class Sandbox {
 public:
-    explicit Sandbox(const std::string& name);
+    explicit Sandbox(const std::string& name, const std::string& tempFolder = "temp");
 
     std::string tag;      // "<name>-<process id>"
     std::string root;     // ...\sandbox\<tag>
-    std::string temp;     // root\temp: the temporary folder of the hand-over
+    std::string temp;     // root\<tempFolder>: the temporary folder of the hand-over
     std::string update;   // temp\_update, where updater.exe and the list live
     std::string files;    // update\_files: the downloaded tree
     std::string program;  // root\program: the program folder
