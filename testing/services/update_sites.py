@@ -47,8 +47,8 @@ def last_modified_of(version):
 
 
 def ports_below_ephemeral():
-    """A port below the system's ephemeral range, so that no outgoing connection takes it while
-    the site is away; 0 (any) when the range leaves no room."""
+    """The span of ports (first, last) below the system's ephemeral range, where no outgoing
+    connection takes a site's port while the site is away; None when the range leaves no room."""
     try:
         with open("/proc/sys/net/ipv4/ip_local_port_range") as f:
             low = int(f.read().split()[0])
