@@ -4,6 +4,7 @@
 // and the finished list to the host window.
 #include <windows.h>
 
+#include <cstdint>
 #include <cstring>
 #include <ctime>
 #include <memory>
@@ -75,20 +76,26 @@ int CStatsSession::FetchStats(const kit::String& url) {
         // leaves no upload context whose ProceedRequest would have to be driven to its end.
         const std::unique_ptr<Response> response(client->SendGetRequest(url.c_str(), false));
 
-        DWORD ignoredLength = 0;  // only whether the header is there counts
-        if (!response->GetContentLength(&ignoredLength)) state = provider::StateHttpFailure;
+        DWORD contentLength = 0;
+        const bool hasLength = response->GetContentLength(&contentLength) != FALSE;
+        if (!hasLength) state = provider::StateHttpFailure;
 
         kit::String body;
         char buffer[kChunk + 1];
+        std::uint64_t received = 0;
         for (;;) {
             waitingSince = ::GetTickCount64();
             const DWORD got = response->ReadContent(reinterpret_cast<BYTE*>(buffer), kChunk);
             if (got == 0) break;
+            received += got;
             buffer[got] = 0;
             body += buffer;  // a NUL inside the chunk ends its contribution
             if (static_cast<std::size_t>(body.GetLength()) > provider::kMaxBodyBytes)
                 return provider::StateHttpFailure;  // a body this large is no statistics page
         }
+        // A body closed before its Content-Length ends the reads as its end does (Wine: TRUE, 0
+        // bytes): it is a failed read.
+        if (hasLength && received < contentLength) return provider::StateHttpFailure;
 
         if (Holds(body, "Просмотр оперативной информации") || Holds(body, "Просмотр истории") ||
             Holds(body, "responseValue\":\"ok")) {

@@ -377,14 +377,15 @@ int CStatsSession::ParseStats(const kit::String& body) {
         std::string escaped;
         if (provider::EscapeRawControlBytes(body.view(), escaped)) document.Parse<kFlags>(escaped.data(), escaped.size());
     }
+    // Anything but an object at the top (a broken or cut text, an array, a byte-order mark in
+    // front) is no statistics: the list stays as it was and the host keeps the figures it has.
+    if (document.HasParseError() || !document.IsObject()) return provider::StateNotRecognised;
     if (!valueList) return provider::StateStatsGathered;
     host::StatsValueList& list = *valueList;
     KeyPrints prints(list);
     ListSlabs slabs;
-    if (!document.HasParseError() && document.IsObject()) {
-        FlattenBudget budget = FlattenBudget::ForBody(static_cast<std::size_t>(body.GetLength()));
-        Walk(&list, budget, slabs, &prints).Object(document, {});
-    }
+    FlattenBudget budget = FlattenBudget::ForBody(static_cast<std::size_t>(body.GetLength()));
+    Walk(&list, budget, slabs, &prints).Object(document, {});
     for (std::size_t i = 0; i < provider::kOutputKeyCount; ++i) {
         const provider::OutputKey& row = provider::kOutputKeys[i];
         if (row.rawKey) {

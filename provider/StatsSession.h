@@ -84,7 +84,7 @@ public:
     static kit::String GetValueByKey(const provider::JsonValue& object, const char* name);
     void AddScalars(const provider::JsonValue& object, const kit::String& prefix, FlattenBudget& budget);
     void FlattenObject(const provider::JsonValue& object, const kit::String& prefix, FlattenBudget& budget);
-    int ParseStats(const kit::String& body);
+    int ParseStats(const kit::String& body);  // 14; 0, adding nothing, for a body that is no JSON object
 
     // Fixed statistics of the debug server item.
     void AddDebugDayData();

@@ -32,6 +32,23 @@ const kit::String& Text(const kit::String* field) {
     return field ? *field : empty;
 }
 
+// Holds the running mark for one request, however the request ends; a call that finds the mark
+// taken holds nothing.
+class RunningMark {
+public:
+    explicit RunningMark(std::atomic<bool>& running) : running(running), held(!running.exchange(true)) {}
+    ~RunningMark() {
+        if (held) running = false;
+    }
+    RunningMark(const RunningMark&) = delete;
+    RunningMark& operator=(const RunningMark&) = delete;
+    bool Held() const { return held; }
+
+private:
+    std::atomic<bool>& running;
+    const bool held;
+};
+
 }  // namespace
 
 CvorndalApp::~CvorndalApp() { DropSession(); }
@@ -43,7 +60,9 @@ void CvorndalApp::DropSession() {
 }
 
 int CvorndalApp::RunStatsRequest(const host::StatsRequest& request) {
-    DropSession();
+    const RunningMark mark(requestRunning);
+    if (!mark.Held()) return provider::StateHttpFailure;  // the running request and its list stay as they are
+    DropSession();  // left over by a request that did not finish
     currentSession = std::make_unique<CStatsSession>();
     int result = provider::StateHttpFailure;
     try {

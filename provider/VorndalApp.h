@@ -2,6 +2,7 @@
 // the statistics session of the request in progress (null between calls), and the request driver
 // behind the GetOneStats export.
 #pragma once
+#include <atomic>
 #include <memory>
 
 #include "base/PluginApp.h"
@@ -21,7 +22,8 @@ public:
     // WinInet handles are left to the system.
     void AbandonInstance() override { (void)currentSession.release(); }
 
-    // One complete statistics request; returns the result the host receives.
+    // One complete statistics request; returns the result the host receives. A call made while
+    // another runs (from the host's handler of one of its messages) is refused with 6 at once.
     int RunStatsRequest(const host::StatsRequest& request);
     // How long a request waits for a silent service; tests shorten it.
     void SetFetchTimeout(unsigned milliseconds) { fetchTimeout = milliseconds; }
@@ -30,6 +32,7 @@ private:
     void DropSession();
 
     std::unique_ptr<CStatsSession> currentSession;  // null between calls
+    std::atomic<bool> requestRunning{false};
     unsigned fetchTimeout = provider::kFetchTimeoutMilliseconds;
 };
 

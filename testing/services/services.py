@@ -160,7 +160,8 @@ def read_request(rfile):
 
 class Reply:
     """An answer; framing is "length" (Content-Length), "close" (no length, the connection ends
-    the body) or "chunked" (Transfer-Encoding: chunked, pieces of `chunk` bytes)."""
+    the body), "chunked" (Transfer-Encoding: chunked, pieces of `chunk` bytes) or "cut" (a
+    Content-Length of twice the body, and the connection ends after the body: an answer cut short)."""
 
     def __init__(self, status=200, body=b"", content_type="text/plain", headers=None,
                  framing="length", chunk=1000, silent=False):
@@ -183,10 +184,13 @@ class Reply:
             head.append("Transfer-Encoding: chunked")
             pieces = [self.body[i:i + self.chunk] for i in range(0, len(self.body), self.chunk)]
             payload = b"".join(b"%x\r\n%s\r\n" % (len(p), p) for p in pieces) + b"0\r\n\r\n"
+        elif self.framing == "cut":
+            head.append("Content-Length: %d" % (2 * len(self.body)))
+            payload = self.body
         else:
             head.append("Content-Length: %d" % len(self.body))
             payload = self.body
-        if close or self.framing == "close":
+        if close or self.framing in ("close", "cut"):
             head.append("Connection: close")
         return ("\r\n".join(head) + "\r\n\r\n").encode("latin-1") + payload
 
@@ -236,6 +240,9 @@ class StatsService:
         if charset == "cp1251":
             body = body.decode("utf-8").encode("cp1251")
             content_type += "; charset=windows-1251"
+        elif charset == "utf-8-bom":
+            body = b"\xef\xbb\xbf" + body
+            content_type += "; charset=utf-8"
         return Reply(status, body, content_type, framing=framing)
 
 

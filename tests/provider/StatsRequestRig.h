@@ -1,7 +1,10 @@
 // What the tests of whole statistics requests share: one request as the stand-in host makes it,
 // run on the host's user-interface thread through a GetOneStats (ravo.dll's, or the request driver
-// linked into the test), and what reached the host's window meanwhile.
+// linked into the test), and what reached the host's window meanwhile. A run may have the host
+// call GetOneStats again from inside its handler of one of the provider's messages.
 #pragma once
+#include <windows.h>
+
 #include <string>
 #include <vector>
 
@@ -36,8 +39,54 @@ struct Outcome {
     std::vector<hoststub::StatsPairs> lists;
 };
 
+// A host that, each time one provider message reaches its window, calls GetOneStats again with a
+// debug request to the same window before it handles the message itself: at once, or from a timer
+// that fires while the handler pumps messages (as hosts that pump while they log do).
+class NestedCaller {
+public:
+    enum class From { Handler, TimerWhilePumping };
+    struct Call {
+        int returned;
+        int result;
+    };
+
+    NestedCaller(StatsFn getOneStats, UINT message, From from)
+        : getOneStats(getOneStats), message(message), from(from) {}
+    NestedCaller(const NestedCaller&) = delete;
+    NestedCaller& operator=(const NestedCaller&) = delete;
+
+    // What each nested call returned and wrote, in order.
+    const std::vector<Call>& Calls() const { return calls; }
+
+    // Takes the host's messages on `window` (on its thread) until the object goes.
+    class Attached {
+    public:
+        Attached(NestedCaller& caller, HWND window);
+        ~Attached();
+        Attached(const Attached&) = delete;
+        Attached& operator=(const Attached&) = delete;
+
+    private:
+        HWND window;
+    };
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR timer, DWORD);
+    void CallAgain(HWND window);
+    void CallNow(HWND window);
+
+    StatsFn getOneStats;
+    UINT message;
+    From from;
+    WNDPROC hostProc = nullptr;
+    bool calling = false;  // a nested call is on the stack: its own messages go to the host as they are
+    std::vector<Call> calls;
+};
+
 // Runs `r` through `getOneStats` on the UI thread of `sharedHost`, or of a host of its own; checks
-// that the host's strings are left as they were.
-Outcome Run(StatsFn getOneStats, const Request& r, hoststub::StandInHost* sharedHost = nullptr);
+// that the host's strings are left as they were. With `nested`, the host calls again as it says.
+Outcome Run(StatsFn getOneStats, const Request& r, hoststub::StandInHost* sharedHost = nullptr,
+            NestedCaller* nested = nullptr);
 
 }  // namespace statstest

@@ -50,6 +50,14 @@ int IndexOf(const hoststub::StatsPairs& list, const std::string& key) {
     return -1;
 }
 
+// The lists with the update time's values blanked: two runs may fall in different minutes.
+std::vector<hoststub::StatsPairs> WithoutUpdateTime(std::vector<hoststub::StatsPairs> lists) {
+    for (auto& list : lists)
+        for (auto& [key, value] : list)
+            if (key == "updatetime" || key == "updatetime_day") value.clear();
+    return lists;
+}
+
 // "HH:MM DD-MM-YYYY"
 bool LooksLikeUpdateTime(const std::string& text) {
     if (text.size() != 16) return false;
@@ -83,6 +91,14 @@ TEST_CASE("statistics and error pages of the service reach the host as the resul
         {"unrecognised", base, 0, false, 0},
         {"unrecognised-nolength", base, 6, false, 0},
         {"marker-at-start", base, 0, false, 0},
+        {"full-chunked", base, 1, true, 0},
+        // Cut short before its Content-Length, though what came is a whole answer.
+        {"answer-cut", base, 6, false, 0},
+        {"answer-cut", services.HttpUrl("/ktvinet"), 6, false, 0},
+        // The marker, but no JSON object at the top.
+        {"answer-array", base, 0, true, 0},
+        {"answer-bom", base, 0, true, 0},
+        {"history", base, 0, true, 0},
         {"answer", services.RefusedUrl("/ktvinet"), 9, false, 0},
         {"answer", services.SelfSignedUrl("/ktvinet"), 8, false, 0},
         {"answer", services.UnknownCaUrl("/ktvinet"), 6, false, 0},
@@ -266,4 +282,57 @@ TEST_CASE("a proxy account without a password fails the request, and the next on
     REQUIRE(first.lists.size() == 1);
     REQUIRE(second.lists.size() == 1);
     CHECK(second.lists[0].size() == 52);  // nothing of an earlier list is carried over
+}
+
+TEST_CASE("a call from the host's handler of a provider message gets 6 and leaves the running call alone") {
+    using statstest::NestedCaller;
+    NestedCaller::From from = NestedCaller::From::Handler;
+    SUBCASE("the handler calls at once") {}
+    SUBCASE("a timer calls while the handler pumps messages") { from = NestedCaller::From::TimerWhilePumping; }
+
+    struct Row {
+        const char* what;
+        UINT message;
+        const char* code;
+        int serverIndex;
+        int result;
+    };
+    const Row rows[] = {
+        {"log lines", host::WM_HOST_LOG_LINE, "answer", 0, 1},
+        {"user error text", host::WM_HOST_USER_ERROR, "login", 0, 10},
+        {"statistics list", host::WM_HOST_STATS_LIST, "answer", 0, 1},
+        {"statistics list of the debug mode", host::WM_HOST_STATS_LIST, "", 3, 1},
+    };
+    hoststub::StandInHost host;
+    for (const Row& row : rows) {
+        CAPTURE(std::string(row.what));
+        Request request;
+        request.url = Services::Get().HttpsUrl("/ktvinet");
+        request.code = row.code;
+        request.serverIndex = row.serverIndex;
+        const Outcome alone = Run(request, &host);
+        REQUIRE(alone.result == row.result);
+
+        NestedCaller nested(GetOneStats(), row.message, from);
+        const Outcome out = statstest::Run(GetOneStats(), request, &host, &nested);
+        CHECK(out.returned == row.result);
+        CHECK(out.result == row.result);
+        CHECK(out.log == alone.log);
+        CHECK(out.errors == alone.errors);
+        CHECK(WithoutUpdateTime(out.lists) == WithoutUpdateTime(alone.lists));
+
+        // One nested call each time the message arrived; the nested calls sent nothing of their own.
+        const size_t arrived = row.message == host::WM_HOST_LOG_LINE    ? out.log.size()
+                               : row.message == host::WM_HOST_USER_ERROR ? out.errors.size()
+                                                                          : out.lists.size();
+        CHECK(arrived > 0);
+        CHECK(nested.Calls().size() == arrived);
+        for (const NestedCaller::Call& call : nested.Calls()) {
+            CHECK(call.returned == 6);
+            CHECK(call.result == 6);
+        }
+    }
+    Request debug;
+    debug.serverIndex = 3;
+    CHECK(Run(debug, &host).result == 1);  // no call is left marked as running
 }
