@@ -1,6 +1,8 @@
 // The action plug-in's application object: the one call on a reached limit, and the unload.
 #include "action/ActionPluginApp.h"
 
+#include <utility>
+
 CActionPluginApp theApp;
 
 namespace {
@@ -44,10 +46,8 @@ void CActionPluginApp::RunExternalFunction(const host::ExternalCall& call) {
 
     if (call.limitKind >= 1 && call.limitKind <= kLimitKinds) {
         bool& reported = window.limitReported[call.limitKind - 1];
-        if (!reported) {
-            window.SendLogLine(kLimitLines[call.limitKind - 1] + text);
-            reported = true;
-        }
+        // Set before the line goes out: a host that calls again from its log handler is told once.
+        if (!std::exchange(reported, true)) window.SendLogLine(kLimitLines[call.limitKind - 1] + text);
     }
 
     switch (call.actionId) {

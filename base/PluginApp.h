@@ -5,10 +5,11 @@
 // Two roads out. FreeLibrary: ExitInstance runs, then the global destructors. The process ends:
 // the other threads are gone already and the loader lock is held, so destroying windows or
 // closing WinInet handles (which may wait for those threads) is unsafe and useless; ExitInstance
-// does not run, AbandonInstance lets go of the owners that the object's destructor would release,
-// the window owners of this library (kit::Window, kit::Dialog, kit::UniqueWindow) let their
-// windows go without destroying them, the window classes stay registered, and the destructors
-// find nothing left to release. The system reclaims all of it.
+// does not run, AbandonInstance lets go of the owners that the object's destructor would release
+// (and may still tell a host window of the exiting thread, whose windows live on, what an unload
+// would have told it), the window owners of this library (kit::Window, kit::Dialog,
+// kit::UniqueWindow) let their windows go without destroying them, the window classes stay
+// registered, and the destructors find nothing left to release. The system reclaims all of it.
 #pragma once
 #ifdef _WIN32
 #include <windows.h>
@@ -25,6 +26,7 @@ public:
     virtual bool InitInstance() { return true; }
     virtual void ExitInstance() {}
     // The process ends: release nothing; drop every owner that a destructor would release.
+    // Runs on the thread that ends the process, with the loader lock held.
     virtual void AbandonInstance() {}
 
     static PluginApp* Current() { return s_current; }

@@ -67,8 +67,22 @@ void StatsWindow::ShowStatsDataTray(const host::ShowStatsRequest& request) {
 void StatsWindow::Unload() {
     // A window the system has already taken (its thread ended first) has no place to save.
     if (!handle() || !::IsWindow(handle())) return;
-    if (m_placement.iniFile) SaveWindowPos();
+    SaveAtUnload();
     DestroyWindow();
+}
+
+void StatsWindow::SaveAtUnload() {
+    if (m_placement.iniFile) SaveWindowPos();
+}
+
+void StatsWindow::SaveAtProcessExit() {
+    if (!handle() || !::IsWindow(handle())) return;
+    // A message sent to a window of this thread runs its procedure right here; one of another
+    // thread waits for that thread.
+    if (!hostWindow || !::IsWindow(hostWindow) ||
+        ::GetWindowThreadProcessId(hostWindow, nullptr) != ::GetCurrentThreadId())
+        return;
+    SaveAtUnload();
 }
 
 void StatsWindow::LoadWindowPos(int* x, int* y, HWND host) {

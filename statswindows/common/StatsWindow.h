@@ -25,8 +25,12 @@ public:
     virtual void ShowStatsData(const host::ShowStatsRequest& request);
     // Create when needed, then compose and send the tray summary; nothing of the request is kept.
     virtual void ShowStatsDataTray(const host::ShowStatsRequest& request);
-    // The plug-in unloads: save the position (when the style has an ini file), then destroy.
+    // The plug-in unloads: SaveAtUnload, then destroy.
     virtual void Unload();
+    // The process ends: what Unload saves, sent only while the stored host window exists and
+    // belongs to this thread (the process's other threads are gone and would never answer).
+    // Nothing is destroyed.
+    void SaveAtProcessExit();
 
     // Stores `host` first; x and y come in with the default and each takes a saved value > 1.
     // Where the window would then meet no screen's work area, both keep the default.
@@ -46,6 +50,8 @@ protected:
     virtual void MoveToStart(int x, int y);
     // ShowStatsData, between the creation and the storing of the request (label layout, fonts).
     virtual void BeforeShow(bool created) { (void)created; }
+    // What the window saves as it goes: the position, when the style has an ini file.
+    virtual void SaveAtUnload();
 
 private:
     int m_dialogId;

@@ -15,6 +15,11 @@ void StatsWindowApp::ExitInstance() {
     kit::PluginApp::ExitInstance();
 }
 
+void StatsWindowApp::AbandonInstance() {
+    for (StatsWindow* window : m_exitOrder) window->SaveAtProcessExit();
+    kit::PluginApp::AbandonInstance();
+}
+
 void StatsWindowApp::GetPluginInfo(host::PluginInfo* info, int* result) const {
     host::FillPluginInfo(m_table.info, info, result);
 }

@@ -3,7 +3,8 @@
 // request's style. The windows live in the plug-in's own application class (one per style, in
 // style order); the skeleton only holds their addresses. Nothing is created at load; at unload
 // each window that exists is saved (where its style keeps a position) and destroyed, in the
-// plug-in's exit order.
+// plug-in's exit order. When the process ends, each is saved in the same order, to a host window
+// that still lives on the exiting thread, and nothing is destroyed.
 #pragma once
 #ifdef _WIN32
 #include <windows.h>
@@ -32,6 +33,7 @@ public:
 
     bool InitInstance() override;
     void ExitInstance() override;
+    void AbandonInstance() override;
 
     void GetPluginInfo(host::PluginInfo* info, int* result) const;
     void GetWndStatsStyleMenu(host::StyleMenuItem* item, int* cursor) const;

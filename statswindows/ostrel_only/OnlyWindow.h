@@ -34,6 +34,7 @@ public:
 
 protected:
     void MoveToStart(int x, int y) override;
+    void SaveAtUnload() override {}  // the place is saved on every show, not as the window goes
     bool OnInitDialog() override;
     HBRUSH OnCtlColor(HDC dc, HWND control, int kind) override;
     void OnLButtonDown(UINT keys, POINT client) override;

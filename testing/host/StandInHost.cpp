@@ -80,6 +80,8 @@ LRESULT CALLBACK StandInHost::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
     }
     if (message == WM_NCDESTROY) ::SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
     LRESULT handled = self->OnMessage(message, wParam, lParam);
+    if (handled != -1 && message >= host::WM_HOST_LOG_LINE && message <= host::WM_HOST_WRITE_INI_INT)
+        self->RunMessageHook(message);
     return handled == -1 ? ::DefWindowProcA(hwnd, message, wParam, lParam) : handled;
 }
 
@@ -133,6 +135,59 @@ LRESULT StandInHost::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     default:
         return -1;
     }
+}
+
+void StandInHost::RunMessageHook(UINT message) {
+    std::function<void(UINT)> hook;
+    {
+        kit::Lock lock(m_lock);
+        hook = m_messageHook;
+    }
+    if (hook) hook(message);
+}
+
+void StandInHost::SetMessageHook(std::function<void(UINT message)> hook) {
+    kit::Lock lock(m_lock);
+    m_messageHook = std::move(hook);
+}
+
+namespace {
+
+// The call of the timer road; one at a time, on the user-interface thread.
+const std::function<void()>* g_timerCall = nullptr;
+bool g_timerCallRan = false;
+
+void CALLBACK RunTimerCall(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    if (!g_timerCall || g_timerCallRan) return;
+    g_timerCallRan = true;
+    (*g_timerCall)();
+}
+
+}  // namespace
+
+bool StandInHost::CallNested(Nesting nesting, const std::function<void()>& call) {
+    if (nesting == Nesting::Direct) {
+        call();
+        return true;
+    }
+    if (g_timerCall) return false;
+    g_timerCall = &call;
+    g_timerCallRan = false;
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 10, &RunTimerCall);
+    const DWORD start = ::GetTickCount();
+    while (timer && !g_timerCallRan && ::GetTickCount() - start < 30000) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
+        MSG msg;
+        while (!g_timerCallRan && ::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageA(&msg);
+        }
+    }
+    if (timer && !g_timerCallRan) ::KillTimer(nullptr, timer);
+    const bool ran = g_timerCallRan;
+    g_timerCall = nullptr;
+    return ran;
 }
 
 void StandInHost::RunOnUiThread(const std::function<void()>& work) {

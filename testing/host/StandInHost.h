@@ -48,6 +48,15 @@ public:
     void CallExternalFunction(RunExternalFn run, int limitKind, int actionId, const std::string& text,
                               HWND hostWindow);
 
+    // A host that calls a plug-in again from inside its handlers: `hook` runs on the user-interface
+    // thread after the host has answered each host message (0x8002 to 0x801C), with that message.
+    // An empty hook ends it.
+    void SetMessageHook(std::function<void(UINT message)> hook);
+    // The two ways a handler calls again: at once, or from a timer of its thread while it pumps
+    // messages. Returns once `call` has run; false when the timer never came.
+    enum class Nesting { Direct, FromTimer };
+    static bool CallNested(Nesting nesting, const std::function<void()>& call);
+
     // What the host received (copies, kept by the host as the real one would).
     std::vector<std::string> logLines() const;
     std::vector<std::string> userErrors() const;
@@ -88,6 +97,7 @@ private:
     static DWORD WINAPI ThreadMain(void* self);
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void RunMessageHook(UINT message);
 
     HWND m_window = nullptr;
     DWORD m_threadId = 0;
@@ -103,6 +113,7 @@ private:
     std::map<std::string, bool> m_options;
     std::map<std::string, std::string> m_userLimits;
     mutable std::string m_hostFolder;
+    std::function<void(UINT)> m_messageHook;
 
     LRESULT OnWindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
     std::string IniPath(const std::string& relative) const;

@@ -7,15 +7,22 @@
 //   exit_probe unload <brasko.dll>
 //   exit_probe exit <brasko.dll> <ravo.dll>
 //   exit_probe stats unload|exit <statistics-window dll>
+//   exit_probe stats moved|host-gone|other-thread <statistics-window dll>
 //   exit_probe update unload|exit <pendrake.dll> <program folder, without a final separator>
-// The last two run the plug-in on the stand-in host's user-interface thread, as the host does,
-// and take the road there: exit() is called on the thread whose windows the plug-in made.
+// The stats and update roads run the plug-in on the stand-in host's user-interface thread, as the
+// host does, and take the road there: exit() is called on the thread whose windows the plug-in
+// made. The three further stats roads end the process with ExitProcess and print every host
+// message that thread's windows receive from then on: "moved" after moving each window to a place
+// of its own (style s to x = 200 + 37 s, y = 100 + 23 s), "host-gone" after destroying the host
+// window, "other-thread" from the main thread, while the user-interface thread waits for messages.
 #include <winsock2.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "hostapi/ExportTypes.h"
 #include "hostapi/HostProtocol.h"
@@ -158,23 +165,94 @@ int ActionRoads(const std::string& mode, int argc, char** argv) {
     return kFailedCode;
 }
 
-struct ShownCount {
+struct ShownWindows {
     HINSTANCE module;
-    int shown;
+    std::vector<HWND> windows;
 };
 
-BOOL CALLBACK CountShown(HWND hwnd, LPARAM param) {
-    auto* count = reinterpret_cast<ShownCount*>(param);
-    if (::IsWindowVisible(hwnd) && reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE)) == count->module)
-        ++count->shown;
+BOOL CALLBACK CollectShown(HWND hwnd, LPARAM param) {
+    auto* shown = reinterpret_cast<ShownWindows*>(param);
+    if (::IsWindowVisible(hwnd) && reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(hwnd, GWLP_HINSTANCE)) == shown->module)
+        shown->windows.push_back(hwnd);
     return TRUE;
 }
 
 // The visible top-level windows of this thread that belong to `module`.
-int ShownWindowsOf(HMODULE module) {
-    ShownCount count{module, 0};
-    ::EnumThreadWindows(::GetCurrentThreadId(), &CountShown, reinterpret_cast<LPARAM>(&count));
-    return count.shown;
+std::vector<HWND> ShownWindowsList(HMODULE module) {
+    ShownWindows shown{module, {}};
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectShown, reinterpret_cast<LPARAM>(&shown));
+    return shown.windows;
+}
+
+int ShownWindowsOf(HMODULE module) { return static_cast<int>(ShownWindowsList(module).size()); }
+
+// The host messages watch: every host message that a window of the hooked thread receives once
+// armed, an ini string write as "written <ini file> <section> <key>=<value>", any other as its number.
+bool g_watchHostMessages = false;
+
+LRESULT CALLBACK WatchHostMessages(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    if (code == HC_ACTION && g_watchHostMessages && sent->message >= host::WM_HOST_LOG_LINE &&
+        sent->message <= host::WM_HOST_WRITE_INI_INT) {
+        std::string line;
+        if (sent->message == host::WM_HOST_WRITE_INI_STRING) {
+            const auto* request = reinterpret_cast<const host::HostIniRequest*>(sent->wParam);
+            line = "written " + hoststub::ReadBoundaryString(&request->iniFile) + " " +
+                   hoststub::ReadBoundaryString(&request->section) + " " + hoststub::ReadBoundaryString(&request->key) +
+                   "=" + hoststub::ReadBoundaryString(&request->value) + "\n";
+        } else {
+            char number[48];
+            ::wsprintfA(number, "host message 0x%X\n", sent->message);
+            line = number;
+        }
+        Say(line.c_str());
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void SayExitTick() {
+    char line[48];
+    ::wsprintfA(line, "exit() at %lu\n", ::GetTickCount());
+    Say(line);
+}
+
+// The roads that end the process with ExitProcess, without FreeLibrary (see the top). They do
+// not come back.
+int EndProcessRoad(hoststub::StandInHost& host, const std::string& road, const std::vector<HWND>& styleWindows) {
+    bool watching = false;
+    auto end = [&] {
+        // Both set on the user-interface thread and never removed: they stay while the process ends.
+        const ThreadCbtHook destroys(&WatchDestroys);
+        watching = destroys && ::SetWindowsHookExA(WH_CALLWNDPROC, &WatchHostMessages, nullptr,
+                                                   ::GetCurrentThreadId()) != nullptr;
+        if (!watching) return;
+        g_watchHostMessages = true;
+        SayExitTick();
+        ::ExitProcess(kExitCode);
+    };
+    if (road == "other-thread") {
+        host.RunOnUiThread([&] { watching = ::SetWindowsHookExA(WH_CALLWNDPROC, &WatchHostMessages, nullptr,
+                                                                ::GetCurrentThreadId()) != nullptr; });
+        if (!watching) return kFailedCode;
+        g_watchHostMessages = true;
+        SayExitTick();
+        ::ExitProcess(kExitCode);
+    }
+    host.RunOnUiThread([&] {
+        if (road == "moved") {
+            for (std::size_t i = 0; i < styleWindows.size(); ++i) {
+                const int style = static_cast<int>(i) + 1;
+                ::SetWindowPos(styleWindows[i], nullptr, 200 + 37 * style, 100 + 23 * style, 0, 0,
+                               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            }
+        } else if (road == "host-gone") {
+            if (!::DestroyWindow(host.window())) return;
+        } else {
+            return;
+        }
+        end();
+    });
+    return kFailedCode;
 }
 
 // Takes the road on the host's user-interface thread, where the plug-in's windows are. The exit
@@ -187,9 +265,7 @@ int TakeRoad(hoststub::StandInHost& host, bool exitRoad, HMODULE plugin) {
         watching = static_cast<bool>(watch);
         if (!watching) return;
         if (exitRoad) {
-            char line[48];
-            ::wsprintfA(line, "exit() at %lu\n", ::GetTickCount());
-            Say(line);
+            SayExitTick();
             std::exit(kExitCode);
         }
         ::FreeLibrary(plugin);
@@ -200,14 +276,14 @@ int TakeRoad(hoststub::StandInHost& host, bool exitRoad, HMODULE plugin) {
 }
 
 // Every style of a statistics-window plug-in shown with the host's statistics.
-int StatsRoad(bool exitRoad, const char* dll) {
+int StatsRoad(const std::string& road, const char* dll) {
     hoststub::StandInHost host;
     host.SetValue("pagetitle", "итоги по трафику");
     host.SetValue("updatetime", "01.02 10:00");
     host.SetValue("alltrafic", "1234.5 MB");
     host.SetValue("saldoonline", "12.50 грн.");
     HMODULE plugin = nullptr;
-    int shown = 0;
+    std::vector<HWND> styleWindows;  // in style order
     host.RunOnUiThread([&] {
         plugin = ::LoadLibraryA(dll);
         if (!plugin) return;
@@ -222,14 +298,18 @@ int StatsRoad(bool exitRoad, const char* dll) {
             host::ShowStatsRequest request{host.window(), 60, style};
             int result = 0;
             show(&request, &result);
+            for (HWND window : ShownWindowsList(plugin))
+                if (std::find(styleWindows.begin(), styleWindows.end(), window) == styleWindows.end())
+                    styleWindows.push_back(window);
         }
-        shown = ShownWindowsOf(plugin);
     });
+    const int shown = static_cast<int>(styleWindows.size());
     if (!plugin || shown == 0) return kFailedCode;
     char line[64];
     ::wsprintfA(line, "statistics windows shown: %d\n", shown);
     Say(line);
-    const int code = TakeRoad(host, exitRoad, plugin);
+    if (road != "unload" && road != "exit") return EndProcessRoad(host, road, styleWindows);
+    const int code = TakeRoad(host, road == "exit", plugin);
     int saved = 0;
     for (const auto& call : host.windowCalls()) saved += call.message == host::WM_HOST_WRITE_INI_STRING;
     ::wsprintfA(line, "position values saved: %d\n", saved);
@@ -286,8 +366,8 @@ int main(int argc, char** argv) {
     const std::string mode = argv[1];
     if (mode == "unload" || mode == "exit") return ActionRoads(mode, argc, argv);
     const std::string road = argv[2];
+    if (mode == "stats" && argc >= 4) return StatsRoad(road, argv[3]);
     if (road != "unload" && road != "exit") return kFailedCode;
-    if (mode == "stats" && argc >= 4) return StatsRoad(road == "exit", argv[3]);
     if (mode == "update" && argc >= 5) return UpdateRoad(road == "exit", argv[3], std::string(argv[4]) + "\\");
     return kFailedCode;
 }

@@ -144,3 +144,44 @@ TEST_CASE("windows open on the host's thread: FreeLibrary destroys them, the end
         }
     }
 }
+
+// The end of the process with the statistics windows shown and moved by the user: each window's
+// place reaches the host as at unload (X, then Y, window by window in the plug-in's exit order),
+// sent to the host window while it still lives on the exiting thread; with the host window gone,
+// or the process ended from another thread, nothing is sent. The process ends promptly, with its
+// code, and no window is destroyed.
+TEST_CASE("the process ends with statistics windows moved: their places reach a living host window on its thread") {
+    // The probe moves style s to (200 + 37 s, 100 + 23 s).
+    auto written = [](const std::string& iniFile, int style) {
+        return "written plugins\\" + iniFile + " GLOBAL X=" + std::to_string(200 + 37 * style) +
+               "\nwritten plugins\\" + iniFile + " GLOBAL Y=" + std::to_string(100 + 23 * style) + "\n";
+    };
+    struct Case {
+        std::string dll;
+        int styles;
+        std::string moved;  // what the "moved" road receives
+    };
+    const Case cases[] = {
+        {"tolvanek", 2, written("tolvanek\\tolvanek.ini", 2) + written("tolvanek2\\tolvanek2.ini", 1)},
+        {"morvik", 1, written("morvik\\morvik.ini", 1)},
+        {"selvane", 1, written("selvane\\selvane.ini", 1)},
+        {"mini", 1, written("mini\\mini.ini", 1)},
+    };
+    for (const Case& c : cases) {
+        // The roads that send nothing run on the first plug-in alone: the four share that code.
+        const bool first = &c == &cases[0];
+        for (const std::string road : {"moved", "host-gone", "other-thread"}) {
+            if (road != "moved" && !first) continue;
+            CAPTURE(c.dll);
+            CAPTURE(road);
+            Outcome outcome = RunProbe(Arguments({"stats", road, Quoted("plugins/" + c.dll + ".dll")}), 60000);
+            REQUIRE(outcome.ended);
+            DWORD exitTick = 0;
+            REQUIRE(TakeExitTick(outcome.output, &exitTick));
+            CHECK(outcome.exitCode == kExitCode);
+            CHECK(outcome.endTick - exitTick < 10000);
+            const std::string shown = "statistics windows shown: " + std::to_string(c.styles) + "\n";
+            CHECK(outcome.output == shown + (road == "moved" ? c.moved : ""));
+        }
+    }
+}
