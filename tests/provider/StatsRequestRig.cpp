@@ -3,8 +3,6 @@
 
 #include <doctest/doctest.h>
 
-#include <optional>
-
 #include "hostapi/HostProtocol.h"
 #include "testing/host/HostStrings.h"
 
@@ -14,12 +12,6 @@ const char kFetchLine[] = "::: \xCF\xEE\xEF\xFB\xF2\xEA\xE0 \xEF\xEE\xEB\xF3\xF7
 const char kParseLine[] = "::: \xCF\xEE\xEF\xFB\xF2\xEA\xE0 \xEE\xE1\xF0\xE0\xE1\xEE\xF2\xE0\xF2\xFC \xE4\xE0\xED\xED\xFB\xE5";
 
 namespace {
-
-constexpr char kCallerProperty[] = "statstest.NestedCaller";
-constexpr UINT_PTR kNestedTimer = 0x5e57;
-// The nested call's timer: short, and the handler pumps until it has fired, however late.
-constexpr UINT kTimerMilliseconds = 10;
-constexpr ULONGLONG kPumpLimitMilliseconds = 30000;
 
 // A request record as the host builds it, with strings of the host's own manager.
 class HostRequest {
@@ -48,61 +40,19 @@ private:
     host::StatsRequest record{};
 };
 
-NestedCaller* CallerOf(HWND window) { return static_cast<NestedCaller*>(::GetPropA(window, kCallerProperty)); }
-
 }  // namespace
 
-NestedCaller::Attached::Attached(NestedCaller& caller, HWND window) : window(window) {
-    ::SetPropA(window, kCallerProperty, &caller);
-    caller.hostProc = reinterpret_cast<WNDPROC>(
-        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&NestedCaller::WindowProc)));
-}
-
-NestedCaller::Attached::~Attached() {
-    if (NestedCaller* caller = CallerOf(window))
-        ::SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(caller->hostProc));
-    ::RemovePropA(window, kCallerProperty);
-}
-
-LRESULT CALLBACK NestedCaller::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    NestedCaller* self = CallerOf(window);
-    if (!self) return ::DefWindowProcA(window, message, wParam, lParam);
-    if (message == self->message && !self->calling) self->CallAgain(window);
-    return ::CallWindowProcA(self->hostProc, window, message, wParam, lParam);
-}
-
-void CALLBACK NestedCaller::OnTimer(HWND window, UINT, UINT_PTR timer, DWORD) {
-    ::KillTimer(window, timer);
-    if (NestedCaller* self = CallerOf(window)) self->CallNow(window);
-}
-
-void NestedCaller::CallAgain(HWND window) {
-    if (from == From::Handler) {
-        CallNow(window);
-        return;
-    }
-    const std::size_t before = calls.size();
-    if (!::SetTimer(window, kNestedTimer, kTimerMilliseconds, &NestedCaller::OnTimer)) return;
-    const ULONGLONG limit = ::GetTickCount64() + kPumpLimitMilliseconds;
-    while (calls.size() == before && ::GetTickCount64() < limit) {
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageA(&msg);
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 100, QS_ALLINPUT);
-    }
-    ::KillTimer(window, kNestedTimer);
-}
-
-void NestedCaller::CallNow(HWND window) {
+void NestedCaller::OnHostMessage(UINT arrived, HWND window) {
+    if (arrived != message || calling) return;
     calling = true;
-    Request debug;
-    debug.serverIndex = 3;  // were it run, it would send a list of its own
-    HostRequest nested(debug, window);
-    Call call{-1, 0x5eadbeef};
-    call.returned = getOneStats(nested.get(), &call.result);
-    calls.push_back(call);
+    hoststub::StandInHost::CallNested(from, [&] {
+        Request debug;
+        debug.serverIndex = 3;  // were it run, it would send a list of its own
+        HostRequest nested(debug, window);
+        Call call{-1, 0x5eadbeef};
+        call.returned = getOneStats(nested.get(), &call.result);
+        calls.push_back(call);
+    });
     calling = false;
 }
 
@@ -114,11 +64,9 @@ Outcome Run(StatsFn getOneStats, const Request& r, hoststub::StandInHost* shared
 
     Outcome out;
     out.result = 0x5eadbeef;
-    host.RunOnUiThread([&] {
-        std::optional<NestedCaller::Attached> attached;
-        if (nested) attached.emplace(*nested, host.window());
-        out.returned = getOneStats(request.get(), &out.result);
-    });
+    if (nested) host.SetMessageHook([&](UINT message) { nested->OnHostMessage(message, host.window()); });
+    host.RunOnUiThread([&] { out.returned = getOneStats(request.get(), &out.result); });
+    if (nested) host.SetMessageHook(nullptr);
     out.log = host.logLines();
     out.errors = host.userErrors();
     out.lists = host.statsLists();

@@ -40,11 +40,11 @@ struct Outcome {
 };
 
 // A host that, each time one provider message reaches its window, calls GetOneStats again with a
-// debug request to the same window before it handles the message itself: at once, or from a timer
-// that fires while the handler pumps messages (as hosts that pump while they log do).
+// debug request to the same window from its handler: at once, or from a timer that fires while the
+// handler pumps messages (as hosts that pump while they log do).
 class NestedCaller {
 public:
-    enum class From { Handler, TimerWhilePumping };
+    using From = hoststub::StandInHost::Nesting;
     struct Call {
         int returned;
         int result;
@@ -57,29 +57,13 @@ public:
 
     // What each nested call returned and wrote, in order.
     const std::vector<Call>& Calls() const { return calls; }
-
-    // Takes the host's messages on `window` (on its thread) until the object goes.
-    class Attached {
-    public:
-        Attached(NestedCaller& caller, HWND window);
-        ~Attached();
-        Attached(const Attached&) = delete;
-        Attached& operator=(const Attached&) = delete;
-
-    private:
-        HWND window;
-    };
+    // Called by the host's message hook, on its user-interface thread.
+    void OnHostMessage(UINT arrived, HWND window);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static void CALLBACK OnTimer(HWND window, UINT, UINT_PTR timer, DWORD);
-    void CallAgain(HWND window);
-    void CallNow(HWND window);
-
     StatsFn getOneStats;
     UINT message;
     From from;
-    WNDPROC hostProc = nullptr;
     bool calling = false;  // a nested call is on the stack: its own messages go to the host as they are
     std::vector<Call> calls;
 };

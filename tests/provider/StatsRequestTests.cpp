@@ -286,9 +286,9 @@ TEST_CASE("a proxy account without a password fails the request, and the next on
 
 TEST_CASE("a call from the host's handler of a provider message gets 6 and leaves the running call alone") {
     using statstest::NestedCaller;
-    NestedCaller::From from = NestedCaller::From::Handler;
+    NestedCaller::From from = NestedCaller::From::Direct;
     SUBCASE("the handler calls at once") {}
-    SUBCASE("a timer calls while the handler pumps messages") { from = NestedCaller::From::TimerWhilePumping; }
+    SUBCASE("a timer calls while the handler pumps messages") { from = NestedCaller::From::FromTimer; }
 
     struct Row {
         const char* what;
