@@ -6,6 +6,7 @@
 
 #include "update/PendrakeApp.h"
 #include "update/UpdateWindowIds.h"
+#include "updater/HandOverMark.h"
 
 CUpdatePluginApp theApp;
 
@@ -44,6 +45,8 @@ void CUpdatePluginApp::RunUpdate(const host::UpdateRequest& request, bool quiet)
     if (currentWindow && currentWindow->IsBusy()) return;
     std::vector<char> temp(kTempCapacity + 1, '\0');
     ::GetTempPathA(kTempCapacity, temp.data());
+    // A hand-over is final: while its updater runs, nothing here may touch the update folder.
+    if (handover::IsMarked(std::string(temp.data()) + UpdateList::kUpdateFolder)) return;
     const UpdateStartInfo info{request.baseUrl, request.programFolder, temp.data(), request.versionFile};
     if (QuickUpdateCheck(&info)) {
         if (::MessageBoxA(::GetDesktopWindow(), kQuestion, kTitle, MB_OKCANCEL | MB_ICONQUESTION) != IDOK) return;

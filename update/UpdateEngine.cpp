@@ -11,6 +11,7 @@
 #include "update/DownloadWorker.h"
 #include "update/portable/FormatText.h"
 #include "update/portable/UpdateListRules.h"
+#include "updater/HandOverMark.h"
 
 namespace {
 
@@ -266,5 +267,15 @@ UpdateResult CUpdateEngine::StartUpdater() {
     start.lpParameters = argument;
     start.lpDirectory = length > 0 && length < sizeof directory ? directory : nullptr;
     start.nShow = SW_SHOWNORMAL;
-    return m_calls.shellExecuteEx(&start) ? UpdateDone : UpdaterNotStarted;
+    // Marked before the start: a run procedure between the start and the updater's own hold on
+    // the mark must already find the folder taken.
+    const kit::UniqueHandle mark = handover::MakeMark((TEMPPATH + kUpdateFolder).str());
+    start.fMask |= SEE_MASK_NOCLOSEPROCESS;
+    if (!m_calls.shellExecuteEx(&start)) return UpdaterNotStarted;
+    const kit::UniqueHandle process(start.hProcess);
+    if (mark && process) {
+        const HANDLE taken[] = {mark.get(), process.get()};
+        ::WaitForMultipleObjects(2, taken, FALSE, handover::kMarkTakenWaitMs);
+    }
+    return UpdateDone;
 }

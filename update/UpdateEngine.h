@@ -90,7 +90,9 @@ public:
 
     UpdateResult ExtractUpdater();  // 10 or 11
     kit::String GetExecPath(const kit::String& tempFolder) const;
-    UpdateResult StartUpdater();    // 0 or 12
+    // Writes the hand-over keys and starts the updater: 0 or 12. The "_update" folder stays marked
+    // from before the start until the updater ends (updater/HandOverMark.h).
+    UpdateResult StartUpdater();
 
     const UpdateFileList& GetFileList() const { return m_files; }
     const kit::String& GetProgramFolder() const { return PATH; }

@@ -116,11 +116,15 @@ void CUpdaterDlg::RunUpdate() {
     SetProgressRange(2);
     const std::string title = Read("title");
     if (title.size() > 2) SetTitle(Format("Обновление %s", title));
+    // Every key is read before the wait: what is installed is what was handed over, whatever
+    // happens to the list while the host stays open.
+    bool execTooLong = false;
+    const std::string exec = LowerCase(Read("exec", &execTooLong));
+    bool afterTooLong = false;
+    const std::string execAfter = LowerCase(Read("execafter", &afterTooLong));
 
     WaitForHostExit();
 
-    bool execTooLong = false;
-    const std::string exec = LowerCase(Read("exec", &execTooLong));
     if (execTooLong) {
         Fail(TooLongLine("exec"));
     } else if (exec.size() <= 5) {
@@ -143,8 +147,6 @@ void CUpdaterDlg::RunUpdate() {
     }
     SetStatus(m_success ? "обновление завершено" : "обновление завершено с ошибкой", true);
 
-    bool afterTooLong = false;
-    const std::string execAfter = LowerCase(Read("execafter", &afterTooLong));
     if (afterTooLong)
         WriteLog(TooLongLine("execafter"));
     else if (execAfter.size() > 5)
@@ -223,6 +225,15 @@ bool CUpdaterDlg::InstallFile(const std::string& from, const std::string& to) {
         ::DeleteFileA(staged.c_str());
         return false;
     }
+    // Windows refuses a rename over a read-only file with ERROR_ACCESS_DENIED, as if it were in
+    // use: the attribute goes first, as installers do, and comes back if the file stays old.
+    const DWORD attributes = ::GetFileAttributesA(to.c_str());
+    const bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+                          !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (readOnly) {
+        const DWORD writable = attributes & ~DWORD{FILE_ATTRIBUTE_READONLY};
+        ::SetFileAttributesA(to.c_str(), writable ? writable : FILE_ATTRIBUTE_NORMAL);
+    }
     // The copy's name goes with the rename: a move that an earlier update scheduled finds nothing.
     // A file in use (a running program, a loaded library, or the copy itself held by a scanner)
     // refuses the rename with one of these; after the last try the copy replaces it at the
@@ -230,7 +241,7 @@ bool CUpdaterDlg::InstallFile(const std::string& from, const std::string& to) {
     // file that is still there.
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 1;; ++attempt) {
-        if (::MoveFileExA(staged.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        if (m_calls.rename(staged.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
         error = ::GetLastError();
         if (!IsInUse(error) || attempt == kRenameAttempts) break;
         ::Sleep(m_calls.renamePauseMs);
@@ -241,6 +252,7 @@ bool CUpdaterDlg::InstallFile(const std::string& from, const std::string& to) {
         return true;
     }
     ::DeleteFileA(staged.c_str());  // nothing will ever take it
+    if (readOnly) ::SetFileAttributesA(to.c_str(), attributes);
     return false;
 }
 

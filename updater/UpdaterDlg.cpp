@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "base/Gdi.h"
+#include "updater/HandOverMark.h"
 #include "updater/UpdaterText.h"
 
 namespace updater {
@@ -45,6 +46,7 @@ bool CUpdaterDlg::OnInitDialog() {
     ::SendMessageA(handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon.get()));
     m_success = true;
     m_iniPath = IniPathFromArguments(__argc, __argv);
+    if (!m_iniPath.empty()) m_handOverMark = handover::TakeMark(ParentFolder(m_iniPath));
     SetTitle("Обновление ");
     SetStatus("подготовка к обновлению", false);
     ::SetTimer(handle(), kStartTimer, kTimerMs, nullptr);

@@ -29,12 +29,14 @@ constexpr int kRenameAttempts = 10;
 constexpr DWORD kRenamePauseMs = 200;
 
 // The calls of the copy that a test must be able to see fail: scheduling a replacement for the
-// next restart needs rights that a user may not have, and a copy can stop half way (a full disk).
+// next restart needs rights that a user may not have, a copy can stop half way (a full disk), and
+// Windows refuses a rename over a read-only file where Wine does not.
 // A test whose program file stays in use shortens the pause between the renames.
 struct SystemCalls {
     BOOL(WINAPI* moveFileEx)(LPCSTR existing, LPCSTR replacement, DWORD flags) = ::MoveFileExA;  // the schedule
     BOOL(WINAPI* copyFile)(LPCSTR existing, LPCSTR copy, BOOL failIfExists) = ::CopyFileA;
     DWORD renamePauseMs = kRenamePauseMs;
+    BOOL(WINAPI* rename)(LPCSTR existing, LPCSTR replacement, DWORD flags) = ::MoveFileExA;  // the rename now
 };
 const SystemCalls& RealSystemCalls();
 
@@ -87,6 +89,8 @@ private:
     HWND m_progress = nullptr;  // child controls: views of the dialog's own windows
     HWND m_status = nullptr;
     std::string m_iniPath;
+    // Held to the program's end: the update plug-in leaves the list's folder alone meanwhile.
+    kit::UniqueHandle m_handOverMark;
     bool m_hostFound = false;
     bool m_success = true;
 };

@@ -4,7 +4,10 @@
 //   fakehost record <file> [...]   writes its own command line to <file> and ends
 //   fakehost pendrake <event name> <plug-in> <temporary folder> <base URL> <program folder> <version file>
 //                                  a host of the update plug-in: runs GetPluginRunProcUpdate with
-//                                  that request, then its message loop until the event is set
+//                                  that request, then its message loop until the event is set; a
+//                                  thread message kRunAgain runs a run procedure again (wParam 1:
+//                                  the quiet check, 0: the menu's), and "<event name>.ran" is set
+//                                  once it has returned
 //   fakehost [anything else]       a program the updater starts by its path (no arguments), or one
 //                                  that must never run: writes "<its own path>.ran" and ends
 // The tests copy it into their folders, so that its path holds the text the updater waits for.
@@ -19,6 +22,7 @@
 namespace {
 
 constexpr DWORD kLongestWaitMs = 120000;
+constexpr UINT kRunAgain = WM_APP + 1;  // the tests post it to the main thread
 
 int Wait(const char* eventName) {
     kit::UniqueHandle event(::OpenEventA(SYNCHRONIZE, FALSE, eventName));
@@ -75,15 +79,24 @@ int HostPlugin(char** argv) {
     if (!plugin) return 4;
     auto* run = reinterpret_cast<host::exports::GetPluginRunProcUpdate*>(
         reinterpret_cast<void*>(::GetProcAddress(plugin.get(), "GetPluginRunProcUpdate")));
-    if (!run) return 5;
+    auto* check = reinterpret_cast<host::exports::GetPluginRunProcUpdateCheck*>(
+        reinterpret_cast<void*>(::GetProcAddress(plugin.get(), "GetPluginRunProcUpdateCheck")));
+    if (!run || !check) return 5;
     host::UpdateRequest request{argv[5], argv[6], argv[7]};
     run(&request);
+    const std::string ranName = std::string(argv[2]) + ".ran";
     const HANDLE waitFor = event.get();
     const DWORD start = ::GetTickCount();
     while (::GetTickCount() - start < kLongestWaitMs) {
         if (::MsgWaitForMultipleObjects(1, &waitFor, FALSE, kLongestWaitMs, QS_ALLINPUT) != WAIT_OBJECT_0 + 1) break;
         MSG msg;
         while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (!msg.hwnd && msg.message == kRunAgain) {
+                (msg.wParam ? check : run)(&request);
+                kit::UniqueHandle ran(::OpenEventA(EVENT_MODIFY_STATE, FALSE, ranName.c_str()));
+                if (ran) ::SetEvent(ran.get());
+                continue;
+            }
             ::TranslateMessage(&msg);
             ::DispatchMessageA(&msg);
         }

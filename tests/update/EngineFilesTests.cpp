@@ -11,6 +11,7 @@
 #include "tests/support/TestPaths.h"
 #include "tests/update/UpdateTestRig.h"
 #include "update/UpdateEngine.h"
+#include "updater/HandOverMark.h"
 
 using namespace updatetest;
 
@@ -102,6 +103,7 @@ struct ShellStart {
     int show;
     ULONG mask;
     HWND owner;
+    bool marked;  // the updater's folder was marked as the start began
 };
 std::vector<ShellStart> g_starts;
 BOOL g_startResult = FALSE;
@@ -111,8 +113,10 @@ std::string Text(const char* text) { return text ? text : "(null)"; }
 
 BOOL WINAPI RecordingShellExecuteEx(SHELLEXECUTEINFOA* start) {
     REQUIRE(start->cbSize == sizeof(SHELLEXECUTEINFOA));
-    g_starts.push_back({Text(start->lpFile), Text(start->lpParameters), Text(start->lpDirectory),
-                        start->lpVerb != nullptr, start->nShow, start->fMask, start->hwnd});
+    const std::string file = Text(start->lpFile);
+    g_starts.push_back({file, Text(start->lpParameters), Text(start->lpDirectory), start->lpVerb != nullptr,
+                        start->nShow, start->fMask, start->hwnd,
+                        handover::IsMarked(file.substr(0, file.find_last_of("\\/")))});
     if (!g_startResult) ::SetLastError(g_startError);
     return g_startResult;
 }
@@ -170,6 +174,9 @@ TEST_CASE("StartUpdater: path and exec in the list, the shell's start of the upd
         CHECK(start.show == SW_SHOWNORMAL);
         CHECK(start.owner == rig.window.handle());
         CHECK((start.mask & SEE_MASK_FLAG_NO_UI) != 0);  // the window reports a failure, the shell does not
+        // Marked before the updater runs; without a process to wait for, the plug-in lets go at once.
+        CHECK(start.marked);
+        CHECK_FALSE(handover::IsMarked(tree.temp + "_update"));
         CHECK(ReadIniString(list.c_str(), "general", "path", "?").str() == tree.program);
         CHECK(ReadIniString(list.c_str(), "general", "exec", "?").str().empty());
         CHECK(testsupport::ReadFile(tree.temp + "_update\\_updlist.ini").rfind("1.0.0.3\r\n", 0) == 0);
@@ -189,6 +196,7 @@ TEST_CASE("StartUpdater: every start the shell refuses is 12, a declined consent
         g_startError = error;
         CHECK(rig.engine.StartUpdater() == UpdaterNotStarted);
         CHECK(g_starts.size() == 1);
+        CHECK_FALSE(handover::IsMarked(tree.temp + "_update"));  // a start that failed leaves no mark
     }
 }
 

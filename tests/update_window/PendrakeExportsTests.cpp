@@ -1,14 +1,17 @@
 // pendrake.dll as a host loads and calls it: the export table and ordinals, the resources it
 // carries, the menu entry written into the host's strings, and the run procedures on the stand-in
 // host's user-interface thread with their message boxes (answered from this thread by button id),
-// the update window, the busy window, and a whole update through the real updater.
+// the update window, the busy window, a hand-over whose updater still runs, and a whole update
+// through the real updater.
 #include <doctest/doctest.h>
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "testing/host/HostStrings.h"
@@ -20,6 +23,7 @@
 #include "tests/update_window/WorkerRig.h"
 #include "update/UpdateEngine.h"
 #include "update/UpdateWindowIds.h"
+#include "updater/HandOverMark.h"
 
 using namespace updatetest;
 using hoststub::DialogDriver;
@@ -332,6 +336,36 @@ TEST_CASE("a run procedure while the window downloads returns at once, without a
     CHECK_FALSE(::IsWindow(window));
 }
 
+TEST_CASE("while an updater holds the hand-over of the temporary folder, no run procedure checks or asks") {
+    HostRig rig;
+    const DWORD ui = rig.host.uiThreadId();
+    auto* runProc = rig.Export<host::exports::GetPluginRunProc>("GetPluginRunProc");
+    auto* handlerEx = rig.Export<host::exports::GetPluginRunProc>("?PluginHandlerEx@@YAXIIJPAK@Z");
+    const std::pair<std::string, std::function<void()>> runs[] = {
+        {"GetPluginRunProcUpdate", [&] { rig.RunUpdate(); }},
+        {"GetPluginRunProcUpdateCheck", [&] { rig.RunUpdateCheck(); }},
+        {"GetPluginRunProc", [&] { CHECK(hoststub::CallRunProc(rig.host, runProc, rig.request) == 0); }},
+        {"PluginHandlerEx", [&] { CHECK(hoststub::CallRunProc(rig.host, handlerEx, rig.request) == 0); }},
+    };
+    {
+        // As the updater holds it for its lifetime; the list is newer, so a check would ask.
+        const kit::UniqueHandle mark = handover::TakeMark(rig.temp.path() + "_update");
+        REQUIRE(mark);
+        for (const auto& [name, run] : runs) {
+            CAPTURE(name);
+            DialogDriver question(ui, "Обновление", IDCANCEL, 1000);  // a question would come at once
+            run();
+            CHECK_FALSE(question.Answered());
+        }
+        CHECK(rig.ListRequests() == 0);
+    }
+    // Once it has ended, the check runs and asks as before.
+    DialogDriver box(ui, "Обновление", IDCANCEL);
+    rig.RunUpdateCheck();
+    CHECK(box.Answered());
+    CHECK(rig.ListRequests() == 1);
+}
+
 // The window's code must not go while its window may run it: the first update window pins the
 // module, so a host that lets the plug-in go keeps it loaded, and the window goes on.
 TEST_CASE("the host unloads the plug-in during a download: the plug-in stays loaded and its window goes on") {
@@ -403,5 +437,8 @@ TEST_CASE("a whole update as a user does it: the files reach the program folder 
         for (int i = 0; i < 300 && ReadWholeFile(installed) != body; ++i) ::Sleep(100);
         CHECK(ReadWholeFile(installed) == body);
         CHECK_FALSE(::IsWindowVisible(window));
+        // The updater closes 3 s after its work; until then the next run procedures do nothing.
+        for (int i = 0; i < 300 && handover::IsMarked(rig.temp.path() + "_update"); ++i) ::Sleep(100);
+        CHECK_FALSE(handover::IsMarked(rig.temp.path() + "_update"));
     }
 }

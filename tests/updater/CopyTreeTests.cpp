@@ -2,7 +2,8 @@
 // next restart (a copy beside the program's file, scheduled to replace it), accepted or refused
 // (the refusal needs rights no test machine lacks, so the call is replaced), or without a place for
 // that copy; two updates in a row through the system's own schedule; a fresh copy that a scanner
-// holds for a moment; a copy that stops half way; and the log's line format and its missing folder.
+// holds for a moment; a read-only program file, which Windows refuses to rename over; a copy that
+// stops half way; and the log's line format and its missing folder.
 // The cases whose program file stays in use shorten the pause between the tries of the rename.
 #include <doctest/doctest.h>
 
@@ -281,6 +282,61 @@ TEST_CASE("a fresh copy that a scanner holds for a moment is renamed over the pr
         CHECK(g_moves.empty());
         CHECK(Differences({{"app.exe", "new program"}}, Snapshot(box.program)) == "");
         CHECK(LogTexts(box.LogFile()).empty());
+    }
+}
+
+namespace {
+
+// The rename as Windows does it: a read-only destination refuses it, as a file in use does.
+BOOL WINAPI RenameAsWindows(LPCSTR from, LPCSTR to, DWORD flags) {
+    const DWORD attributes = ::GetFileAttributesA(to);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return ::MoveFileExA(from, to, flags);
+}
+
+}  // namespace
+
+TEST_CASE("a read-only program file is replaced at once, nothing scheduled; one that stays old stays read-only") {
+    struct Case {
+        const char* name;
+        DWORD attributes;  // of the program's file
+        bool inUse;        // and the restart's schedule is refused
+    };
+    const Case cases[] = {
+        {"read-only", FILE_ATTRIBUTE_READONLY, false},
+        {"read-only and hidden", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, false},
+        {"read-only and in use", FILE_ATTRIBUTE_READONLY, true},
+    };
+    for (const Case& c : cases) {
+        CAPTURE(std::string(c.name));
+        Sandbox box(std::string("readonly-") + std::to_string(&c - cases));
+        box.MakeLogFolder();
+        WriteBytes(box.files + "\\app.exe", "new program");
+        WriteBytes(box.program + "\\app.exe", "old program");
+        const std::string file = box.program + "\\app.exe";
+        REQUIRE(::SetFileAttributesA(file.c_str(), c.attributes));
+
+        g_moves.clear();
+        g_moveResult = FALSE;
+        CurrentDirectory inCwd(box.cwd);
+        updater::SystemCalls calls = kRecordingCalls;
+        calls.rename = &RenameAsWindows;
+        Dialog dialog(calls);
+        if (c.inUse)
+            CopyWithFileInUse(dialog, box, "app.exe");
+        else
+            dialog.dlg.CopyTree(box.files, box.program);
+
+        CHECK(dialog.dlg.succeeded() == !c.inUse);
+        CHECK(g_moves.size() == (c.inUse ? 1u : 0u));  // only a file in use waits for the restart
+        CHECK(Differences({{"app.exe", c.inUse ? "old program" : "new program"}}, Snapshot(box.program)) == "");
+        const DWORD after = ::GetFileAttributesA(file.c_str());
+        CHECK(((after & FILE_ATTRIBUTE_READONLY) != 0) == c.inUse);
+        if (!c.inUse) CHECK(LogTexts(box.LogFile()).empty());
+        ::SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }
 

@@ -1,7 +1,8 @@
 // The real updater.exe, started the way the update plug-in starts it and watched from outside:
 // its resources, a comctl32.dll planted beside it, the wait for the host program with the message
-// box, the copy with a locked file, the follow-up command, the log, and the roads of "exec" and of
-// the failures, side by side.
+// box and the hand-over mark it holds meanwhile, a list rewritten during that wait, the copy with a
+// locked file, the follow-up command, the log, and the roads of "exec" and of the failures, side by
+// side.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -18,6 +19,7 @@
 #include "tests/support/TestPaths.h"
 #include "tests/updater/UpdaterRig.h"
 #include "tests/updater/UpdaterTexts.h"
+#include "updater/HandOverMark.h"
 
 using namespace updatertest;
 
@@ -223,7 +225,7 @@ TEST_CASE("a comctl32.dll put beside updater.exe is never loaded: the updater ta
     CHECK(comctl[0].find(Lower(box.update)) == std::string::npos);
 }
 
-TEST_CASE("the updater waits for the host program, copies the tree with a locked file for the restart, and runs execafter") {
+TEST_CASE("the updater waits for the host program, keeps the list it was handed, copies the tree with a locked file for the restart, and runs execafter") {
     Sandbox box("road");
     box.InstallUpdater();
     box.MakeLogFolder();
@@ -243,14 +245,18 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     REQUIRE(::CopyFileA(FakeHostExe().c_str(), (box.program + "\\host.exe").c_str(), FALSE));
     MakeFolders(box.root + "\\tools");
     REQUIRE(::CopyFileA(FakeHostExe().c_str(), (box.root + "\\tools\\recorder.exe").c_str(), FALSE));
+    REQUIRE(::CopyFileA(FakeHostExe().c_str(), (box.root + "\\tools\\never.exe").c_str(), FALSE));
     // The text to wait for is in the folder name, so it occurs in the updater's own path too, and
     // in upper case, so it matches only because both sides are lowered.
-    box.WriteList({{"name", kHostNameInList},
-                   {"killprocess", Upper(box.tag)},
-                   {"title", kListTitle},
-                   {"path", box.program},
-                   {"exec", ""},
-                   {"execafter", box.root + "\\tools\\recorder.exe record " + box.root + "\\after.txt Then RUN"}});
+    auto list = [&](const std::string& exec, const std::string& record) {
+        box.WriteList({{"name", kHostNameInList},
+                       {"killprocess", Upper(box.tag)},
+                       {"title", kListTitle},
+                       {"path", box.program},
+                       {"exec", exec},
+                       {"execafter", box.root + "\\tools\\recorder.exe record " + box.root + "\\" + record}});
+    };
+    list("", "after.txt Then RUN");
     const PendingRenamesGuard pending(box.root);
     const Tree before = Snapshot(box.root);
 
@@ -290,6 +296,12 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     unchanged.erase("program\\locked.dll");
     CHECK(Differences(unchanged, meanwhile) == "");  // nothing copied while the host runs
 
+    // The list rewritten while the updater waits, as a second run of the plug-in once did: the
+    // updater, which holds the mark of the list's folder meanwhile, still does what it was handed.
+    CHECK(handover::IsMarked(box.update));
+    list(box.root + "\\tools\\never.exe", "other.txt");
+    const std::string rewritten = testsupport::ReadFile(box.update + "\\_updlist.ini");
+
     host.Stop();
     ::PostMessageA(second, WM_COMMAND, IDOK, 0);
     REQUIRE(WaitAll({&run}, kRunTimeoutMs));
@@ -308,6 +320,7 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     CHECK(expected.at("program\\locked.dll") == "old locked library");  // replaced at the restart
     expected["program\\locked.dll.new"] = "new locked library";         // by this copy
     expected["after.txt"] = Lower(box.root + "\\tools\\recorder.exe record " + box.root + "\\after.txt then run");
+    expected["temp\\_update\\_updlist.ini"] = rewritten;
     const Tree after = Snapshot(box.root);
     const std::string logPath = box.LogFile().substr(box.root.size() + 1);
     REQUIRE(after.count(logPath));
@@ -319,6 +332,7 @@ TEST_CASE("the updater waits for the host program, copies the tree with a locked
     // Source, then the destination marked "!" for a replacement of the existing file.
     CHECK(pending.Mine() == std::vector<std::string>{"\\??\\" + box.program + "\\locked.dll.new",
                                                       "!\\??\\" + box.program + "\\locked.dll"});
+    CHECK_FALSE(handover::IsMarked(box.update));  // gone with the updater
 }
 
 namespace {

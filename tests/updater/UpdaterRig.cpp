@@ -310,11 +310,12 @@ std::string ProcessImage(DWORD processId) {
 FakeHost::FakeHost(const std::string& exePath, const std::string& mode, const std::string& arguments,
                    const std::string& currentDirectory) {
     static LONG instances = 0;
-    const std::string name = "updatertest.host." + std::to_string(::GetCurrentProcessId()) + "." +
-                             std::to_string(::InterlockedIncrement(&instances));
-    m_event.reset(::CreateEventA(nullptr, TRUE, FALSE, name.c_str()));
+    m_eventName = "updatertest.host." + std::to_string(::GetCurrentProcessId()) + "." +
+                  std::to_string(::InterlockedIncrement(&instances));
+    m_event.reset(::CreateEventA(nullptr, TRUE, FALSE, m_eventName.c_str()));
     if (!m_event) throw std::runtime_error("event for the fake host");
-    std::string line = "\"" + exePath + "\" " + mode + " " + name + (arguments.empty() ? "" : " " + arguments);
+    std::string line =
+        "\"" + exePath + "\" " + mode + " " + m_eventName + (arguments.empty() ? "" : " " + arguments);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -324,9 +325,18 @@ FakeHost::FakeHost(const std::string& exePath, const std::string& mode, const st
     ::CloseHandle(process.hThread);
     m_process.reset(process.hProcess);
     m_processId = process.dwProcessId;
+    m_threadId = process.dwThreadId;
 }
 
 FakeHost::~FakeHost() { Stop(); }
+
+kit::UniqueHandle FakeHost::RunAgain(bool quiet) const {
+    constexpr UINT kRunAgain = WM_APP + 1;  // testing/fakehost's
+    kit::UniqueHandle ran(::CreateEventA(nullptr, FALSE, FALSE, (m_eventName + ".ran").c_str()));
+    if (!ran || !::PostThreadMessageA(m_threadId, kRunAgain, quiet ? 1 : 0, 0))
+        throw std::runtime_error("cannot ask the fake host to run again");
+    return ran;
+}
 
 void FakeHost::Stop() {
     if (!m_process) return;

@@ -135,11 +135,16 @@ public:
     void Stop();  // returns once the process has ended
     DWORD processId() const { return m_processId; }
     bool Running() const { return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT; }
+    // The "pendrake" mode: has the host call a run procedure again (`quiet`: the quiet check, else
+    // the menu's); the event returned is set once that call has returned.
+    kit::UniqueHandle RunAgain(bool quiet) const;
 
 private:
+    std::string m_eventName;
     kit::UniqueHandle m_event;
     kit::UniqueHandle m_process;
     DWORD m_processId = 0;
+    DWORD m_threadId = 0;
 };
 
 // The system's replacements for the next restart (source, destination, ...) as its registry keeps
