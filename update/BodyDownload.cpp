@@ -32,9 +32,15 @@ long long ContentLengthOf(HttpQueryInfoFn query, HINTERNET request) {
 bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* path, int* size, const char* name) {
     Report(WM_UPD_FILE_RANGE, 0, static_cast<LPARAM>(*size));
     kit::UniqueFile file;
+    struct Closer {
+        CBodyDownload& download;
+        kit::UniqueFile& file;
+        ~Closer() { download.CloseFile(file); }
+    } closer{*this, file};
     const bool made = FileStep([&] {
         file.reset(::CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file) HoldFile(&file);
         return static_cast<bool>(file);
     });
     if (!made) return false;
@@ -43,14 +49,20 @@ bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* 
     Report(WM_UPD_STATUS, UpdPointerParam(&status), 0);
 
     auto fail = [&]() {
-        file.reset();
+        CloseFile(file);
         FileStep([&] { return ::DeleteFileA(path) != FALSE; });
         return false;
     };
     const DWORD httpStatus = HttpStatusOf(query, answer);
     if (httpStatus != 0 && (httpStatus < 200 || httpStatus > 299)) return fail();
     const bool chunkTest = httpStatus == 0;
-    long long expected = httpStatus != 0 ? ContentLengthOf(query, answer) : -1;
+    const long long listed = *size > 0 ? *size : -1;
+    auto lengthOf = [&](HINTERNET from) -> long long {
+        if (httpStatus == 0) return -1;
+        const long long announced = ContentLengthOf(query, from);
+        return announced >= 0 ? announced : listed;
+    };
+    m_lengthToReach = lengthOf(answer);
 
     char chunk[kChunkSize];
     long long received = 0;
@@ -67,14 +79,14 @@ bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* 
             });
             if (!emptied) return fail();
             received = 0;
-            expected = ContentLengthOf(query, RestartedAnswer());
+            m_lengthToReach = lengthOf(RestartedAnswer());
             Report(WM_UPD_FILE_POS, 0, 0);
             continue;
         }
         if (chunkTest && ChunkReadsAsNotFound(chunk, read)) return fail();
         if (read == 0) {
-            if (expected >= 0 && received < expected) return fail();
-            file.reset();
+            if (m_lengthToReach >= 0 && received < m_lengthToReach) return fail();
+            CloseFile(file);
             *size = static_cast<int>(received);
             return true;
         }
@@ -89,4 +101,13 @@ bool CBodyDownload::SaveTo(HINTERNET answer, HttpQueryInfoFn query, const char* 
         if (AbandonAfterWrite()) return false;
         if (written < read) return false;
     }
+}
+
+// A caller that refuses the step has closed the file already (see HoldFile).
+void CBodyDownload::CloseFile(kit::UniqueFile& file) {
+    FileStep([&] {
+        HoldFile(nullptr);
+        file.reset();
+        return true;
+    });
 }

@@ -194,12 +194,16 @@ UpdateResult CUpdateDownloader::DownloadAll(const kit::String& baseUrl, const Up
     Send(WM_UPD_FILES_RANGE, 0, static_cast<LPARAM>(CountNewFiles()));
     Log(announce);
 
+    // Files of an earlier update that stay in the folder (one held open by a scanner cannot be
+    // deleted) would be handed over with this one: a folder that cannot be emptied ends the run.
+    // DeleteFolderTree fails for a folder that is not there too.
     const kit::String folder = m_tempFolder + UpdateList::kUpdateFolder + UpdateList::kFilesFolder;
-    m_signals.FileStep([&] {
-        DeleteFolderTree(folder);
-        ::CreateDirectoryA(folder, nullptr);
-        return true;
+    const bool emptied = m_signals.FileStep([&] {
+        if (!DeleteFolderTree(folder) && ::GetFileAttributesA(folder) != INVALID_FILE_ATTRIBUTES) return false;
+        return ::CreateDirectoryA(folder, nullptr) != FALSE;
     });
+    if (Halted()) return UpdateCancelled;
+    if (!emptied) return UpdateFolderNotEmptied;
 
     int done = 0;
     std::uint32_t total = 0;

@@ -16,8 +16,9 @@
 // from a blocked call when another thread closes the handle) is left to end by itself when its
 // call returns: everything it touches belongs to its run (DownloadRun, shared by the thread and
 // the wrapper) and to the module reference the thread holds, and from the stop on it sends
-// nothing, makes no call on a handle the stop closed and touches no file. When Stop returns, the
-// worker sends nothing more.
+// nothing, makes no call on a handle the stop closed and touches no file (the stop closed the one
+// it was writing, so that the next run can replace or delete it). When Stop returns, the worker
+// sends nothing more.
 #pragma once
 #include <windows.h>
 #include <wininet.h>
@@ -99,7 +100,8 @@ public:
 
     UpdateResult CheckConnection();                                                // 0, 1 or 2
     // 0 only when every file to fetch was fetched; 2 when a file could not be opened (the loop goes
-    // on), 4 when a download failed (it ends there), 8 when cancelled or stopped.
+    // on), 4 when a download failed (it ends there), 8 when cancelled or stopped, 3 when the folder
+    // of the files could not be emptied (nothing is fetched then).
     UpdateResult DownloadAll(const kit::String& baseUrl, const UpdateFileList& list);
     bool DownloadToFile(FileRequest& source, const char* path, int* size, const char* name);
     FileRequest OpenUrl(kit::String& url);

@@ -14,6 +14,10 @@ namespace {
 // How long a request that the line cut at once (not after the server's silence) waits before it
 // is sent again, so that a line that keeps dropping is not asked as fast as it drops.
 constexpr DWORD kRetryPauseMilliseconds = 1000;
+// How many times a cut file may start again from its first byte because the server brought
+// another version of it: a server that names a new version in every answer (mirrors with their
+// own ETags, a stamp in each answer) would otherwise restart it for ever, each time with progress.
+constexpr int kVersionRestarts = 3;
 constexpr DWORD kHeaderCapacity = 1024;
 
 // A header of the answer as text, or empty when it has none (or one too long to be a validator).
@@ -96,11 +100,12 @@ void RunSignals::Cancel() {
 }
 
 // The flag is set under the file lock: a file step that runs now ends before the stop returns,
-// and none begins after it.
+// and none begins after it; the file that the run holds open is closed with it.
 void RunSignals::Stop() {
     {
         kit::Lock lock(m_fileLock);
         m_stop.store(1);
+        if (m_heldFile) std::exchange(m_heldFile, nullptr)->reset();
     }
     if (m_wake) ::SetEvent(m_wake.get());
     m_handles.CloseAll();
@@ -303,8 +308,9 @@ FileRequest::Resumed FileRequest::Resume(long long offset, bool pauseFirst, ULON
 // The worker's body: a read cut by the line asks for the rest (Wine drops the connection at a
 // time-out), until no new byte has come for the stall limit; bytes received again after a restart
 // of the same file are no progress, so that a server which keeps sending the same first bytes
-// still reaches the limit. A stop ends it at once, a cancel after the chunk at hand, and either
-// leaves the partial file where it is.
+// still reaches the limit. A restart with another version counts its bytes anew, a few times only;
+// a cut answered with yet another version then fails the file. A stop ends it at once, a cancel
+// after the chunk at hand, and either leaves the partial file where it is.
 class FileRequest::Body final : public CBodyDownload {
 public:
     Body(FileRequest& request, const FileRequest::Report& report) : m_request(request), m_report(report) {}
@@ -312,6 +318,7 @@ public:
 private:
     void Report(UINT message, WPARAM wParam, LPARAM lParam) override { m_report(message, wParam, lParam); }
     bool FileStep(const std::function<bool()>& step) override { return m_request.m_signals->FileStep(step); }
+    void HoldFile(kit::UniqueFile* file) override { m_request.m_signals->HoldFile(file); }
     HINTERNET RestartedAnswer() override { return m_request.m_request; }
     bool AbandonAfterWrite() override { return m_request.m_signals->Halted(); }
 
@@ -332,7 +339,7 @@ private:
                 }
                 return ReadResult::Data;
             }
-            const long long length = m_request.m_body.length;
+            const long long length = LengthToReach();
             const bool cut = ok ? length >= 0 && received < length : IsCut(error, true);
             if (signals.Cancelled()) return ReadResult::Abandoned;
             if (cut && !m_request.Stalled(m_lastProgress)) {
@@ -344,7 +351,10 @@ private:
                 m_progressSinceRequest = false;
                 if (resumed == Resumed::Rest) continue;
                 if (resumed == Resumed::Whole) {
-                    if (m_request.m_bodyChanged) m_highWater = 0;  // another version: all its bytes are new
+                    if (m_request.m_bodyChanged) {
+                        if (++m_versionRestarts > kVersionRestarts) return ReadResult::Failed;
+                        m_highWater = 0;  // another version: all its bytes are new
+                    }
                     return ReadResult::Restarted;
                 }
                 if (signals.Halted()) return ReadResult::Abandoned;
@@ -359,6 +369,7 @@ private:
     ULONGLONG m_lastProgress = ::GetTickCount64();
     long long m_highWater = 0;
     bool m_progressSinceRequest = true;
+    int m_versionRestarts = 0;
 };
 
 bool FileRequest::SaveTo(const char* path, int* size, const char* name, const Report& report) {

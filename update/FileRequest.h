@@ -1,11 +1,12 @@
 // One file's request of the download worker: the GET that is sent again while the server stays
 // silent, the body that is asked for again from the bytes received when it is cut (a time-out, a
-// reset or an abort of the connection, an end before its announced length), and the check that
-// what follows is the rest of the same file (If-Range with the first answer's validator, the
-// partial answer's start and total); anything else brings the file again from its first byte. A
-// request for the rest that finds the line down (no connection can be made, the name does not
-// resolve) is sent again too. A file fails only when no new byte of it has come for the stall
-// limit.
+// reset or an abort of the connection, an end before its announced length or, without one, before
+// the list's size of the file), and the check that what follows is the rest of the same file
+// (If-Range with the first answer's validator, the partial answer's start and total); anything
+// else brings the file again from its first byte. A request for the rest that finds the line down
+// (no connection can be made, the name does not resolve) is sent again too. A file fails when no
+// new byte of it has come for the stall limit, or when a cut is answered with another version of
+// it once more after a few such restarts.
 //
 // The run's stop comes from another thread and closes the run's internet handles; the system may
 // then hand a closed handle's value to the next open, also one of another run. So a request makes
@@ -69,7 +70,8 @@ public:
 
     // The user's cancel: the open handles are closed, so that a blocked call returns (on Windows).
     void Cancel();
-    // The stop: once it has returned, no file step runs any more; the open handles are closed.
+    // The stop: once it has returned, no file step runs any more; the open handles and the file
+    // being written are closed, so that a thread it leaves holds nothing that the next run needs.
     void Stop();
     void ClearCancel();  // when a run begins, on its thread
     void ClearStop();    // before a new run, while no run uses the signals
@@ -77,6 +79,8 @@ public:
     // Runs one step on the run's files (make, write, truncate, delete) unless the run is stopped;
     // false when it did not run or failed.
     bool FileStep(const std::function<bool()>& step);
+    // The file being written (null: none); the stop closes it. Called inside a file step.
+    void HoldFile(kit::UniqueFile* file) { m_heldFile = file; }
     // Waits `milliseconds` unless the run is cancelled or stopped meanwhile; false then.
     bool Pause(DWORD milliseconds);
 
@@ -86,6 +90,7 @@ private:
     std::atomic<std::uint8_t> m_cancel{0};
     std::atomic<std::uint8_t> m_stop{0};
     kit::CriticalSection m_fileLock;
+    kit::UniqueFile* m_heldFile = nullptr;  // under m_fileLock
     kit::UniqueHandle m_wake;  // set by a cancel or a stop: ends a pause
     InternetHandleSet m_handles;
 };

@@ -23,6 +23,7 @@ enum UpdateResult : int {
     UpdateDone = 0,
     UpdateNoConnection = 1,     // no session, or the system reports no connection
     UpdateUrlNotOpened = 2,     // the update list URL or a file URL could not be opened
+    UpdateFolderNotEmptied = 3, // the download folder still holds files of an earlier update
     UpdateNotDownloaded = 4,    // the list or a file was not downloaded; nothing downloaded
     UpdateNotRequired = 6,      // also the window's initial value
     UpdateCancelled = 8,

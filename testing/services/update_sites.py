@@ -16,9 +16,13 @@ Control, on the plain HTTP server of services.py:
 A route: {"path": "/upd/files/a.bin", "status": 200, "body": <hex>, "mode": "whole" | "cutoff" |
 "reset", "breakAt": <bytes of the body before the cut>, "cutAnswers": <answers cut, -1 every one>,
 "validators": "both" | "date" | "none", "version": 1, "changedBody": <hex, the body after the first
-answer; "" none>, "ignoreIfRange": false, "rangeWhole": false, "downAfter": <ms>}. With
-"downAfter", the listener closes as such an answer begins (with "cutAnswers", only for the answers
-that are cut) and listens again after that many milliseconds.
+answer; "" none>, "ignoreIfRange": false, "rangeWhole": false, "downAfter": <ms>, "length":
+"announced" | "close" | "chunked", "newVersions": <answers>}. With "downAfter", the listener closes
+as such an answer begins (with "cutAnswers", only for the answers that are cut) and listens again
+after that many milliseconds. "length" tells how the end of a body is known: its Content-Length,
+only the close of the connection, or chunked transfer coding (a cut one ends before its last
+chunk). With "newVersions", each of that many answers after the first (-1: every one) names a new
+version of the same bytes, as mirrors with their own ETags or a stamp in each answer do.
 """
 
 import json
@@ -193,6 +197,10 @@ class Site:
                 answer = self.answers.get(path, 0)
                 self.answers[path] = answer + 1
                 current = dict(route)
+                new_versions = route.get("newVersions", 0)
+                if new_versions:
+                    renamed = answer if new_versions < 0 else min(answer, new_versions)
+                    current["version"] = route.get("version", 1) + renamed
                 # The first answer goes out with the first version; the next ones bring the new one.
                 if route["changedBody"]:
                     route["body"], route["changedBody"] = route["changedBody"], b""
@@ -224,11 +232,25 @@ class Site:
         if last_modified:
             extra.append("Last-Modified: " + last_modified)
         rest = body[start:]
+        length = route.get("length", "announced")
         head = ["HTTP/1.1 %d Status" % status, "Content-Type: application/octet-stream", "Accept-Ranges: bytes"]
-        head += extra + ["Content-Length: %d" % len(rest), "Connection: close"]
+        head += extra
+        if length == "announced":
+            head.append("Content-Length: %d" % len(rest))
+        elif length == "chunked":
+            head.append("Transfer-Encoding: chunked")
+        head.append("Connection: close")
         conn.sendall(("\r\n".join(head) + "\r\n\r\n").encode("latin-1"))
+        sent = rest[:max(0, route.get("breakAt", 0) - start)] if cut else rest
+        if length == "chunked":
+            for at in range(0, len(sent), 4096):
+                piece = sent[at:at + 4096]
+                conn.sendall(b"%x\r\n" % len(piece) + piece + b"\r\n")
+            if not cut:
+                conn.sendall(b"0\r\n\r\n")
+        else:
+            conn.sendall(sent)
         if cut:
-            conn.sendall(rest[:max(0, route.get("breakAt", 0) - start)])
             if mode == "reset":
                 # The reset comes a moment after the bytes before it, as on a real line: the client
                 # has read them and waits in its read for more when the reset reaches it.
@@ -236,8 +258,6 @@ class Site:
                 # No lingering: the close sends a reset instead of the orderly end.
                 conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
                 return
-        else:
-            conn.sendall(rest)
         conn.shutdown(socket.SHUT_WR)
         # Drain what the client still sends until it closes, so that the close is orderly.
         conn.settimeout(2)

@@ -42,6 +42,14 @@ const char* ModeName(Route::Mode mode) {
     }
 }
 
+const char* LengthName(Route::Length length) {
+    switch (length) {
+    case Route::CloseEnds: return "close";
+    case Route::Chunked: return "chunked";
+    default: return "announced";
+    }
+}
+
 const char* ValidatorsName(Route::Validators validators) {
     switch (validators) {
     case Route::Both: return "both";
@@ -91,12 +99,13 @@ void OutsideUpdateSite::Set(const std::string& path, Route route) {
     char numbers[256];
     std::snprintf(numbers, sizeof numbers,
                   "\"status\": %d, \"breakAt\": %lu, \"cutAnswers\": %d, \"version\": %d, \"downAfter\": %lu, "
-                  "\"rangeWhole\": %s, \"ignoreIfRange\": %s",
+                  "\"rangeWhole\": %s, \"ignoreIfRange\": %s, \"newVersions\": %d",
                   route.status, static_cast<unsigned long>(route.breakAt), route.cutAnswers, route.version,
                   static_cast<unsigned long>(route.downAfter), route.rangeWhole ? "true" : "false",
-                  route.ignoreIfRange ? "true" : "false");
+                  route.ignoreIfRange ? "true" : "false", route.newVersions);
     const std::string json = "{\"path\": " + Quoted(path) + ", \"mode\": " + Quoted(ModeName(route.mode)) +
-                             ", \"validators\": " + Quoted(ValidatorsName(route.validators)) + ", " + numbers +
+                             ", \"validators\": " + Quoted(ValidatorsName(route.validators)) +
+                             ", \"length\": " + Quoted(LengthName(route.length)) + ", " + numbers +
                              ", \"body\": " + Quoted(Hex(route.body)) +
                              ", \"changedBody\": " + Quoted(Hex(route.changedBody)) + "}";
     Exchange("POST", "/_sites/" + m_id + "/route", json);

@@ -2,7 +2,9 @@
 // HTTP server on a port of its own for one test, whose routes are set through the services'
 // control requests. Its resets are real ones (an RST from another process, which WinInet under
 // Wine reports as 10054), and its listener can go away for a while after an answer, so that every
-// connection is refused, and come back on the same port. It neither stalls nor holds answers.
+// connection is refused, and come back on the same port. It can also leave out a body's length
+// (the close ends it, or chunked transfer coding) and name a new version in each answer. It
+// neither stalls nor holds answers.
 #pragma once
 #include <string>
 #include <vector>

@@ -72,6 +72,8 @@ std::string UpdateServer::FolderUrl(const std::string& folder) const {
 }
 
 void UpdateServer::Set(const std::string& path, Route route) {
+    if (route.length != Route::Announced || route.newVersions != 0)
+        throw std::invalid_argument("only the site outside Wine leaves out lengths or renames versions");
     kit::Lock lock(m_lock);
     m_routes[path] = std::move(route);
     m_answers.erase(path);  // the route's answers count from here

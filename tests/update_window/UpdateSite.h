@@ -39,6 +39,12 @@ struct Route {
     // The service outside Wine only: the listener closes as an answer of this route begins (with
     // `cutAnswers`, one that is cut) and every connection is refused for that many ms.
     DWORD downAfter = 0;
+    // The service outside Wine only: how the end of a body is known (its Content-Length, only the
+    // close of the connection, or chunked transfer coding, whose cut bodies end before their last
+    // chunk), and how many answers after the first each name a new version of the same bytes
+    // (-1: every one).
+    enum Length { Announced, CloseEnds, Chunked } length = Announced;
+    int newVersions = 0;
 };
 
 class UpdateSite {

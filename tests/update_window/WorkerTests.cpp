@@ -2,7 +2,8 @@
 // and their order, the failure results, a slow server, a silent one, cancel once and twice, and
 // the stop's contract (it returns promptly, and the worker sends nothing more afterwards); and
 // against a site of the local services outside Wine, whose resets are real ones and whose line
-// can be down for a while: the resumes and a line that comes back or stays away.
+// can be down for a while: the resumes, a line that comes back or stays away, a server that names
+// a new version at every cut, bodies without a length, and a files folder that cannot be emptied.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -448,6 +449,154 @@ TEST_CASE("a file that changes on the server after its cut first answer lands wh
             CHECK(rig.owner.Logs().back() ==
                   "всего загружено 1 файлов (" + std::string(c.newSize == 20000 ? "20" : "25") + " KB)");
         }
+    }
+}
+
+// The only file, big.bin of 200000 bytes, failed as a download fails: its error line, nothing
+// handed over, and the partial file gone.
+void CheckBigFileFailed(const Rig& rig) {
+    CHECK(rig.owner.Last(WM_UPD_WORKER_DONE)->wParam == UpdateNotDownloaded);
+    CHECK(rig.owner.Count(WM_UPD_ALL_LOADED) == 0);
+    CHECK(rig.owner.Logs() == std::vector<std::string>{"загрузка 1 файлов (размер 195 KB)",
+                                                       "ОШИБКА Невозможна загрузка файла big.bin",
+                                                       "всего загружено 0 файлов (0 B)"});
+    bool exists = true;
+    rig.Downloaded("big.bin", &exists);
+    CHECK_FALSE(exists);
+}
+
+// A server that names a new version in each answer (mirrors with their own ETags, a stamp in each
+// answer) while the line cuts every answer half way: each cut brings the file again from its first
+// byte, all of it new, so only a bound on such restarts ends the file before the user does.
+TEST_CASE("a cut answered with another version each time: a few restarts from the first byte, then the file fails") {
+    struct Case {
+        const char* name;
+        Route::Validators validators;
+        int newVersions;  // answers after the first that name a new version (-1: every one)
+        bool lands;
+    };
+    const Case cases[] = {
+        {"a new ETag in every answer", Route::Both, -1, false},
+        {"no ETag, a new Last-Modified in every answer", Route::DateOnly, -1, false},
+        {"three new versions, then the rest of the last one", Route::Both, 3, true},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.name;
+        CAPTURE(name);
+        // The stall limit is far beyond the test's wait: it is not what ends the file.
+        Rig rig(DownloadTimeouts{10000, 120000}, "upd", Service::OutsideWine);
+        const std::string body = Pattern(200000, 32);
+        Route route{200, body, Route::Reset, 100000};
+        route.cutAnswers = c.lands ? 4 : -1;
+        route.validators = c.validators;
+        route.newVersions = c.newVersions;
+        rig.Serve("big.bin", route);
+        const UINT final = rig.Run({Entry("big.bin", "", 200000)}, 45000);
+        const std::vector<std::string> requests = rig.site.Requests();
+        // The first answer, three restarts with a new version, and the answer that ends the file.
+        CHECK(std::count(requests.begin(), requests.end(), "/upd/files/big.bin") == 5);
+        if (c.lands) {
+            REQUIRE(final == WM_UPD_ALL_LOADED);
+            CHECK(rig.Downloaded("big.bin") == body);
+            CHECK(rig.site.Ranges().size() == 4);
+            continue;
+        }
+        REQUIRE(final == WM_UPD_WORKER_DONE);
+        CheckBigFileFailed(rig);
+    }
+}
+
+// Under Wine a body without a length that the server closes early ends as a whole one does (a
+// chunked one closed before its last chunk too); only the list's size tells that it is short.
+TEST_CASE("a body without a length is whole only at the list's size: one closed early is a cut, never handed over") {
+    struct Case {
+        const char* name;
+        Route::Length length;
+        int cutAnswers;  // answers closed half way (-1: every one)
+        size_t served;   // the body's size on the server
+        int listed;      // the list's "filesize"
+        bool lands;
+    };
+    const Case cases[] = {
+        {"the close ends it, every answer closed half way", Route::CloseEnds, -1, 200000, 200000, false},
+        {"chunked, every answer closed before its last chunk", Route::Chunked, -1, 200000, 200000, false},
+        {"the close ends it, the first answer closed half way: the whole file again", Route::CloseEnds, 1, 200000, 200000, true},
+        {"chunked, the first answer closed half way: the whole file again", Route::Chunked, 1, 200000, 200000, true},
+        {"the close ends it, whole", Route::CloseEnds, 0, 200000, 200000, true},
+        {"chunked, whole, longer than the list says", Route::Chunked, 0, 200000, 150000, true},
+        {"a length announced below the list's size: the server's own length counts", Route::Announced, 0, 150000, 200000, true},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.name;
+        CAPTURE(name);
+        Rig rig(DownloadTimeouts{1000, 3000}, "upd", Service::OutsideWine);
+        const std::string body = Pattern(c.served, 33);
+        Route route{200, body, Route::CutOff, c.served / 2};
+        route.cutAnswers = c.cutAnswers;
+        route.length = c.length;
+        rig.Serve("big.bin", route);
+        const UINT final = rig.Run({Entry("big.bin", "", c.listed)}, 60000);
+        CHECK(rig.site.Ranges().empty());  // no length: no total that a range could be checked against
+        if (c.lands) {
+            REQUIRE(final == WM_UPD_ALL_LOADED);
+            CHECK(rig.Downloaded("big.bin") == body);
+            const std::vector<std::string> requests = rig.site.Requests();
+            CHECK(std::count(requests.begin(), requests.end(), "/upd/files/big.bin") == (c.cutAnswers == 1 ? 2 : 1));
+            continue;
+        }
+        REQUIRE(final == WM_UPD_WORKER_DONE);
+        CheckBigFileFailed(rig);
+    }
+}
+
+// A scanner that holds a file of an earlier update: a file open without FILE_SHARE_DELETE cannot
+// be deleted, and what stays in the folder would be handed over with this update.
+TEST_CASE("a files folder that cannot be emptied ends the run before any file is asked for; one that can is emptied") {
+    struct Case {
+        const char* name;
+        const char* held;  // the old file held open, or null
+    };
+    const Case cases[] = {
+        {"an old file held open", "old.dll"},
+        {"an old file held open in a subfolder", "sub\\old.dll"},
+        {"old files, a read-only one among them, none held", nullptr},
+    };
+    for (const Case& c : cases) {
+        const std::string name = c.name;
+        CAPTURE(name);
+        Rig rig({}, "upd", Service::OutsideWine);
+        const std::string files = rig.temp.path() + "_update\\_files\\";
+        ::CreateDirectoryA(files.c_str(), nullptr);
+        ::CreateDirectoryA((files + "sub").c_str(), nullptr);
+        for (const char* old : {"old.dll", "sub\\old.dll", "readonly.txt"}) {
+            kit::UniqueFile made(::CreateFileA((files + old).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL, nullptr));
+            REQUIRE(made);
+        }
+        ::SetFileAttributesA((files + "readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        kit::UniqueFile held;
+        if (c.held) {
+            held.reset(::CreateFileA((files + c.held).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+            REQUIRE(held);
+        }
+        const std::string body = Pattern(5000, 34);
+        rig.Serve("new.bin", Route{200, body});
+        const UINT final = rig.Run({Entry("new.bin", "", 5000)});
+        if (!c.held) {
+            REQUIRE(final == WM_UPD_ALL_LOADED);
+            CHECK(rig.Downloaded("new.bin") == body);
+            for (const char* old : {"old.dll", "sub\\old.dll", "readonly.txt"}) CHECK_FALSE(FileExists(files + old));
+            continue;
+        }
+        REQUIRE(final == WM_UPD_WORKER_DONE);
+        // Not the result of a failed download: the window says that the update was not done.
+        CHECK(rig.owner.Last(WM_UPD_WORKER_DONE)->wParam == UpdateFolderNotEmptied);
+        CHECK(rig.owner.Count(WM_UPD_ALL_LOADED) == 0);
+        CHECK(rig.site.Requests() == std::vector<std::string>{"/upd/updlist.txt"});  // the connection check's
+        CHECK(rig.owner.Logs() == std::vector<std::string>{"загрузка 1 файлов (размер 5 KB)"});
+        CHECK(FileExists(files + c.held));
+        CHECK_FALSE(FileExists(files + "new.bin"));
     }
 }
 
