@@ -60,10 +60,6 @@ void CmyDlgStats1::ShowStatsData(const host::ShowStatsRequest& request) {
     ::ShowWindow(handle(), SW_SHOWNOACTIVATE);
 }
 
-void CmyDlgStats1::Unload() {
-    if (handle()) DestroyWindow();
-}
-
 void CmyDlgStats1::LoadStyleSettings(HWND host) {
     LOGFONTA logFont{};
     logFont.lfHeight = 14;

@@ -20,7 +20,6 @@ public:
     ~CmyDlgStats1() override;
 
     void ShowStatsData(const host::ShowStatsRequest& request) override;
-    void Unload() override;  // destroys the window; nothing is saved
     void RefreshStats() override;
     kit::String BuildTrayText() override;
 
