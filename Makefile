@@ -30,10 +30,13 @@ native: setup
 	@cmake -S . -B $(NATIVE_BUILD) -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ_SECONDS=$(FUZZ_SECONDS) >/dev/null
 	@cmake --build $(NATIVE_BUILD) -j$(JOBS) -- --no-print-directory
 
-# The 32-bit demo where 32-bit code runs, otherwise the same demo on the 64-bit twin.
+# The 32-bit demo wherever 32-bit code runs (natively or under emulation), otherwise the same demo
+# on the 64-bit twin.
 demo: setup
-	@if [ "$(WINDOWS_ARCH)" != 64 ] && why=$$(scripts/probe-32bit.sh); then \
-	  echo "demo: on the 32-bit deliverables (this machine runs 32-bit code)"; \
+	@why=$$(scripts/probe-32bit.sh); rc=$$?; \
+	if [ "$(WINDOWS_ARCH)" != 64 ] && [ $$rc -eq 0 -o $$rc -eq 2 ]; then \
+	  [ $$rc -eq 0 ] && why="natively (this machine runs 32-bit code)"; \
+	  echo "demo: on the 32-bit deliverables, $$why"; \
 	  $(MAKE) --no-print-directory windows && scripts/demo.sh $(WIN_BUILD); \
 	else \
 	  [ "$(WINDOWS_ARCH)" = 64 ] && why="WINDOWS_ARCH=64 forces the 64-bit build"; \

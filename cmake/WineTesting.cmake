@@ -6,6 +6,7 @@ file(MAKE_DIRECTORY ${WINE_REG_DIR}/headless)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-registry.reg ${WINE_REG_DIR}/base.reg COPYONLY)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/headless/null-graphics.reg ${WINE_REG_DIR}/headless/null-graphics.reg COPYONLY)
 set(WINE_PREFIX ${WINE_PREFIX_BASE})
+set(SCRIPTS_DIR ${CMAKE_SOURCE_DIR}/scripts)
 # The loader and server of the build's bitness, by path (the 64-bit ones are not on PATH).
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(WINE_ARCH win64)
