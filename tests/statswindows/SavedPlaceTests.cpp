@@ -2,7 +2,8 @@
 // (both tolvanek styles, morvik, selvane, mini, ostrel_only) opens the window at its default place
 // when the window would meet no monitor's work area there, and keeps every place where some of it
 // shows, also one that hangs over the screen's edge. The place the window then has is what the
-// plug-in writes back (at unload, or ostrel_only on every show).
+// plug-in writes back (at unload, or ostrel_only on every show). And a host whose folder has a
+// Cyrillic name, as a Russian Windows user's program folder has: the place is saved and read back.
 #include <doctest/doctest.h>
 
 #include <windows.h>
@@ -116,5 +117,44 @@ TEST_CASE("a saved place where no screen shows the window gives the default plac
         ::GetWindowRect(window, &rect);
         CHECK(rect.left == defaultX);
         CHECK(rect.top == defaultY);
+    }
+}
+
+TEST_CASE("a host whose settings are in a folder with a Cyrillic name: the place is saved there and read back") {
+    // A program folder as a Russian user names it (the literal is cp1251), below the temporary folder.
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "Программы-" + std::to_string(::GetCurrentProcessId()) + "\\Тарна";
+    for (const Plugin& plugin : kPlugins) {
+        const std::string name = plugin.name;
+        CAPTURE(name);
+        {
+            WindowRig rig(testsupport::BuildFile(plugin.dll), folder);
+            WriteIni(rig, plugin, "310", "210");
+            rig.Show(plugin.styleId);
+            const HWND window = rig.Window(plugin.styleId);
+            REQUIRE(window != nullptr);
+            RECT rect{};
+            ::GetWindowRect(window, &rect);
+            CHECK(rect.left == 310);
+            CHECK(rect.top == 210);
+            // The user moves the window, the statistics come once more and the host unloads the
+            // plug-in: the new place is saved (at unload, or by ostrel_only at the show).
+            ::SetWindowPos(window, nullptr, 330, 230, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            rig.Show(plugin.styleId);
+            rig.Unload();
+            const std::string ini = rig.IniFile(plugin.iniFile);
+            CHECK(IniValue(ini, "X") == "330");
+            CHECK(IniValue(ini, "Y") == "230");
+        }
+        // The next start of the host opens the window where it was left.
+        WindowRig rig(testsupport::BuildFile(plugin.dll), folder);
+        rig.Show(plugin.styleId);
+        const HWND window = rig.Window(plugin.styleId);
+        REQUIRE(window != nullptr);
+        RECT rect{};
+        ::GetWindowRect(window, &rect);
+        CHECK(rect.left == 330);
+        CHECK(rect.top == 230);
     }
 }

@@ -23,8 +23,13 @@ std::string FreshFolder() {
 
 }  // namespace
 
-WindowRig::WindowRig(const std::string& dll) : plugin(dll) {
-    host.SetHostFolder(FreshFolder());
+WindowRig::WindowRig(const std::string& dll, const std::string& hostFolder) : plugin(dll) {
+    if (!hostFolder.empty()) {
+        for (std::size_t at = hostFolder.find('\\', 3); at != std::string::npos; at = hostFolder.find('\\', at + 1))
+            ::CreateDirectoryA(hostFolder.substr(0, at).c_str(), nullptr);
+        ::CreateDirectoryA(hostFolder.c_str(), nullptr);
+    }
+    host.SetHostFolder(hostFolder.empty() ? FreshFolder() : hostFolder);
     styleMenu = plugin.Resolve<host::exports::GetWndStatsStyleMenu*>("GetWndStatsStyleMenu");
     showData = plugin.Resolve<host::exports::ShowStatsData*>("ShowStatsData");
     showTray = plugin.Resolve<host::exports::ShowStatsDataTray*>("ShowStatsDataTray");

@@ -29,7 +29,8 @@ std::string TolvanekDll();
 
 class WindowRig {
 public:
-    explicit WindowRig(const std::string& dll);
+    // The host keeps its settings in `hostFolder` (made if missing), or else in a fresh folder.
+    explicit WindowRig(const std::string& dll, const std::string& hostFolder = "");
     ~WindowRig();
 
     hoststub::StandInHost host;

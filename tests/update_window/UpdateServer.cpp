@@ -4,6 +4,7 @@
 #include "tests/update_window/UpdateServer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,21 @@ bool SendAll(SOCKET socket, const char* data, size_t size) {
         size -= static_cast<size_t>(sent);
     }
     return true;
+}
+
+// The request's path as a web server reads it: each "%XX" is the byte it stands for.
+std::string PercentDecoded(const std::string& path) {
+    std::string bytes;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size() && std::isxdigit(static_cast<unsigned char>(path[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(path[i + 2]))) {
+            bytes += static_cast<char>(std::strtol(path.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+        } else {
+            bytes += path[i];
+        }
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -177,7 +193,7 @@ void UpdateServer::Answer(UINT_PTR clientSocket) {
     size_t space = request.find(' ');
     if (space != std::string::npos) {
         size_t end = request.find(' ', space + 1);
-        path = request.substr(space + 1, end == std::string::npos ? std::string::npos : end - space - 1);
+        path = PercentDecoded(request.substr(space + 1, end == std::string::npos ? std::string::npos : end - space - 1));
     }
     Route route;
     bool known = false;

@@ -5,7 +5,8 @@
 // server stops), answer a range request with the whole body, or bring a new version of a file
 // after its first answer. Like a real server it names each version of a body (ETag,
 // Last-Modified) and honours If-Range: a range with a stale validator gets the whole current body
-// (200). Every request path is recorded, and every range asked for with its If-Range.
+// (200). Paths are matched and recorded as a web server reads them (percent escapes decoded), and
+// every range asked for is recorded with its If-Range.
 // Runs on threads of its own; Winsock only. Under Wine its reset reaches a client of the same
 // process as an orderly end: a real reset comes from the site outside Wine (OutsideUpdateSite.h).
 #pragma once

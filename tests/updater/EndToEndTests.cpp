@@ -38,8 +38,8 @@ constexpr char kListTitle[] = "\xD2\xE5\xF1\xF2";
 constexpr int kUpdateButton = 4003;  // the update window's Update/Cancel button
 
 struct Download {
-    const char* localPath;  // as the list gives it
-    const char* name;
+    std::string localPath;  // as the list gives it
+    std::string name;
     std::string body;
 };
 
@@ -152,7 +152,7 @@ TEST_CASE("an update from end to end: the plug-in's hand-over, the wait for the 
         list += "[file" + std::to_string(i + 1) + "]\r\nname=" + d.name + "\r\nlocalpath=" + d.localPath +
                 "\r\nversion=99.0.0.0\r\nlink=files/" + d.localPath + "\r\nfilesize=" + std::to_string(d.body.size()) +
                 "\r\n";
-        server.Set(std::string("/upd/files/") + d.localPath + d.name, updatetest::Route{200, d.body});
+        server.Set("/upd/files/" + d.localPath + d.name, updatetest::Route{200, d.body});
     }
     server.Set("/upd/updlist.txt", updatetest::Route{200, list});
 
@@ -200,7 +200,7 @@ TEST_CASE("an update from end to end: the plug-in's hand-over, the wait for the 
     const Tree after = Snapshot(box.root);
     Tree expected = before;
     for (const Download& d : downloads) {
-        std::string relative = std::string(d.localPath) + d.name;
+        std::string relative = d.localPath + d.name;
         for (char& c : relative)
             if (c == '/') c = '\\';
         CHECK(after.at("temp\\_update\\_files\\" + relative) == d.body);
@@ -305,4 +305,59 @@ TEST_CASE("while the updater waits for the host, the run procedures leave the ha
     CHECK(WindowText(::GetDlgItem(question, 0xFFFF)) == kQuestion);
     ::PostMessageA(question, WM_COMMAND, IDCANCEL, 0);
     CHECK(site.Requests().size() > requests);
+}
+
+TEST_CASE("an update from a temporary folder and into a program folder with Cyrillic names, of files with Cyrillic names") {
+    // As on a Russian Windows: the user's temporary folder below a Cyrillic user name, the program
+    // in a Cyrillic folder; the list names files and a folder in Cyrillic (the literals are cp1251).
+    Sandbox box("cyrillic", "Пользователи\\Иван\\Temp", "Программы\\Тарна");
+    const std::vector<Download> downloads = {
+        {"", "Справка.txt", "new readme\r\n"},
+        {"Данные/", "Отчёт за месяц.bin", Bytes(70000, 7)},  // a folder that does not exist yet
+    };
+    updatetest::UpdateServer server;
+    // The host is waited for by its path, which the updater lower-cases in code page 1251.
+    std::string list = "99.0000\r\n[general]\r\ncountfiles=" + std::to_string(downloads.size()) +
+                       "\r\ntitle=" + kListTitle + "\r\nname=" + kHostName +
+                       "\r\nkillprocess=" + Upper(box.tag + "\\Программы\\Тарна\\host.exe") + "\r\n";
+    for (std::size_t i = 0; i < downloads.size(); ++i) {
+        const Download& d = downloads[i];
+        list += "[file" + std::to_string(i + 1) + "]\r\nname=" + d.name + "\r\nlocalpath=" + d.localPath +
+                "\r\nversion=99.0.0.0\r\nlink=files/" + d.localPath + "\r\nfilesize=" + std::to_string(d.body.size()) +
+                "\r\n";
+        server.Set("/upd/files/" + d.localPath + d.name, updatetest::Route{200, d.body});
+    }
+    server.Set("/upd/updlist.txt", updatetest::Route{200, list});
+
+    const std::string plugin = MakeHostFolder(box);
+    WriteBytes(box.program + "\\" + "Справка.txt", "old readme, longer than the new one\r\n");
+    const std::unique_ptr<FakeHost> host = StartHost(box, plugin, server.FolderUrl("upd"));
+    AcceptUpdate(host->processId(), kListTitle);
+    const DWORD updaterProcess = FindUpdaterProcess(box, kStepTimeoutMs);
+    REQUIRE(updaterProcess);
+    UpdaterRun updater(updaterProcess);
+    HWND ask = WaitForCloseBox(updater);
+    CHECK(host->Running());
+    host->Stop();
+    ::PostMessageA(ask, WM_COMMAND, IDOK, 0);
+    REQUIRE(WaitAll({&updater}, 30000));
+    CHECK(updater.exitCode() == 0);
+    REQUIRE_FALSE(updater.statuses.empty());
+    CHECK(updater.statuses.back() == kDone);
+
+    // Every file in its place, byte for byte, under its Cyrillic name.
+    for (const Download& d : downloads) {
+        std::string relative = d.localPath + d.name;
+        for (char& c : relative)
+            if (c == '/') c = '\\';
+        INFO(testsupport::HexBytes(relative));
+        CHECK(testsupport::ReadFile(box.files + "\\" + relative) == d.body);
+        CHECK(testsupport::ReadFile(box.program + "\\" + relative) == d.body);
+    }
+    // Both logs in the program folder's log folder: the updater's, and the plug-in's of the download.
+    CHECK(LogTexts(UpdaterLogFile(box.program)) == std::vector<std::string>{kCopyDone, kDone});
+    WIN32_FIND_DATAA found{};
+    kit::UniqueFind pluginLog(::FindFirstFileA((UpdaterLogFolder(box.program) + "\\upd_*.txt").c_str(), &found));
+    REQUIRE(pluginLog);
+    CHECK(found.nFileSizeLow > 0);
 }

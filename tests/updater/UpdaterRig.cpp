@@ -134,14 +134,14 @@ std::string Lower(std::string text) {
     return text;
 }
 
-Sandbox::Sandbox(const std::string& name, const std::string& tempFolder)
+Sandbox::Sandbox(const std::string& name, const std::string& tempFolder, const std::string& programFolder)
     : tag(name + "-" + std::to_string(::GetCurrentProcessId())) {
     root = testsupport::BuildFile("tests/updater/sandbox/" + tag);
     RemoveTree(root);
     temp = root + "\\" + tempFolder;
     update = temp + "\\_update";
     files = update + "\\_files";
-    program = root + "\\program";
+    program = root + "\\" + programFolder;
     cwd = root + "\\cwd";
     outside = root + "\\outside";
     for (const std::string* folder : {&files, &program, &cwd, &outside}) MakeFolders(*folder);

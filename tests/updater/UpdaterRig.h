@@ -44,17 +44,19 @@ std::string UpdaterLogFolder(const std::string& currentDirectory);
 std::string UpdaterLogFile(const std::string& currentDirectory);
 
 // A unique lower-case folder below the build tree, emptied first; every path in it holds `tag`.
-// The temporary folder is "temp" unless named (a user's may hold a blank).
+// The temporary folder is "temp" and the program folder "program" unless named (relative to the
+// sandbox, cp1251; a user's may hold a blank or Cyrillic letters).
 class Sandbox {
 public:
-    explicit Sandbox(const std::string& name, const std::string& tempFolder = "temp");
+    explicit Sandbox(const std::string& name, const std::string& tempFolder = "temp",
+                     const std::string& programFolder = "program");
 
     std::string tag;      // "<name>-<process id>"
     std::string root;     // ...\sandbox\<tag>
     std::string temp;     // root\<tempFolder>: the temporary folder of the hand-over
     std::string update;   // temp\_update, where updater.exe and the list live
     std::string files;    // update\_files: the downloaded tree
-    std::string program;  // root\program: the program folder
+    std::string program;  // root\<programFolder>: the program folder
     std::string cwd;      // root\cwd: the current directory of the updater
     std::string outside;  // root\outside: a folder nobody may write to
 
